@@ -1,0 +1,36 @@
+# The JUCE modules we use, compiled once into one static library that the
+# program, every test binary and the tools link. JUCE's own warnings are not ours.
+set(FLINT_JUCE_MODULES_DIR "/usr/share/juce/modules" CACHE PATH "JUCE module tree")
+
+if(NOT EXISTS "${FLINT_JUCE_MODULES_DIR}/juce_core/juce_core.h")
+    message(FATAL_ERROR "JUCE modules not found in ${FLINT_JUCE_MODULES_DIR}; run tools/setup")
+endif()
+
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(FREETYPE2 REQUIRED IMPORTED_TARGET freetype2)
+find_package(ZLIB REQUIRED)
+find_package(PNG REQUIRED)
+find_package(JPEG REQUIRED)
+find_package(Threads REQUIRED)
+
+set(_flint_juce_modules juce_core juce_events juce_data_structures juce_graphics juce_gui_basics)
+
+add_library(juce_modules STATIC)
+foreach(_m IN LISTS _flint_juce_modules)
+    target_sources(juce_modules PRIVATE "${FLINT_JUCE_MODULES_DIR}/${_m}/${_m}.cpp")
+    target_compile_definitions(juce_modules PUBLIC JUCE_MODULE_AVAILABLE_${_m}=1)
+endforeach()
+
+target_include_directories(juce_modules SYSTEM PUBLIC "${FLINT_JUCE_MODULES_DIR}")
+target_compile_definitions(juce_modules PUBLIC
+    JUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1
+    JUCE_STANDALONE_APPLICATION=1
+    JUCE_MODAL_LOOPS_PERMITTED=1
+    JUCE_DISPLAY_SPLASH_SCREEN=0
+    JUCE_WEB_BROWSER=0
+    JUCE_USE_CURL=0
+    JUCE_STRICT_REFCOUNTEDPOINTER=1
+    $<IF:$<CONFIG:Debug>,DEBUG=1 _DEBUG=1,NDEBUG=1>)
+target_compile_options(juce_modules PRIVATE -w)
+target_link_libraries(juce_modules PUBLIC
+    PkgConfig::FREETYPE2 PNG::PNG JPEG::JPEG ZLIB::ZLIB Threads::Threads ${CMAKE_DL_LIBS} rt)
