@@ -1,0 +1,43 @@
+#pragma once
+
+#include "SerialDevice.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <cstdint>
+
+// The worker's serial port: exclusive open with 1 ms time-outs at 8N1 and the
+// requested rate, writes in chunks of 32 bytes, reads what has arrived.
+// Used by the worker thread only, one call at a time.
+class cRs232 : public juce::Component
+{
+public:
+    cRs232();
+    ~cRs232() override;
+
+    // 0 opened; -1 path of 128 characters or more; the system's error code when
+    // the device cannot be opened; -3 time-outs, -4 reading, -5 writing the line
+    // settings failed. Every result but 0 leaves the port closed.
+    int open (const juce::String& path, int baud);
+
+    // Bytes written, or -1 while closed.
+    int write (const void* buffer, std::uint32_t length);
+
+    // 0 when nothing arrived within about 1 ms, else 1..512 bytes copied to
+    // destination, which must hold at least 512 bytes.
+    int read (std::uint8_t* destination);
+
+    // Closes the device when it is open; always 0.
+    int close();
+
+    bool isOpen() const noexcept;
+
+    // Waits up to ms for received bytes; true when some are waiting. Lets a
+    // caller's pause end as soon as the reply starts to arrive.
+    bool waitForInput (int ms);
+
+    platform::SerialHandle handle = platform::invalidSerialHandle;
+
+private:
+    JUCE_DECLARE_NON_COPYABLE (cRs232)
+};

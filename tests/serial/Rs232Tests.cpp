@@ -1,0 +1,425 @@
+#include "PtyPair.h"
+#include "Rs232.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+
+namespace
+{
+double nowMs()
+{
+    return juce::Time::getMillisecondCounterHiRes();
+}
+
+double threadCpuMs()
+{
+    timespec t {};
+    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &t);
+    return (double) t.tv_sec * 1000.0 + (double) t.tv_nsec / 1.0e6;
+}
+
+std::vector<unsigned char> pattern (size_t n)
+{
+    std::vector<unsigned char> bytes (n);
+
+    for (size_t i = 0; i < n; ++i)
+        bytes[i] = (unsigned char) (i * 7 + 3);
+
+    return bytes;
+}
+
+// A symbolic link to target whose full path is exactly length characters.
+juce::String linkOfLength (const TempFolder& folder, const std::string& target, int length)
+{
+    const auto base = folder.get().getFullPathName() + "/";
+    const auto link = base + juce::String::repeatedString ("p", length - base.length());
+    EXPECT_EQ (symlink (target.c_str(), link.toRawUTF8()), 0);
+    return link;
+}
+
+constexpr int rate = 115200;
+}
+
+//==============================================================================
+TEST (Rs232Open, PathOf127CharactersReachesTheSystemAnd128DoesNot)
+{
+    TempFolder folder;
+    PtyPair pty;
+    const auto path127 = linkOfLength (folder, pty.slavePath(), 127);
+    const auto path128 = linkOfLength (folder, pty.slavePath(), 128);
+    ASSERT_EQ (path127.length(), 127);
+    ASSERT_EQ (path128.length(), 128);
+
+    cRs232 port;
+    EXPECT_EQ (port.open (path128, rate), -1);
+    EXPECT_FALSE (port.isOpen());
+
+    EXPECT_EQ (port.open (path127, rate), 0);
+    EXPECT_TRUE (port.isOpen());
+}
+
+TEST (Rs232Open, FailuresGiveTheirCodeAndLeaveThePortClosed)
+{
+    TempFolder folder;
+    (folder / "plain").replaceWithText ("not a serial line");
+
+    struct Case { const char* what; juce::String path; int expected; };
+    const Case cases[] = {
+        { "missing device", (folder / "missing").getFullPathName(), ENOENT },
+        { "a folder", folder.get().getFullPathName(), EISDIR },
+        { "a plain file: no time-outs", (folder / "plain").getFullPathName(), -3 },
+    };
+
+    for (const auto& c : cases)
+    {
+        cRs232 port;
+        EXPECT_EQ (port.open (c.path, rate), c.expected) << c.what;
+        EXPECT_FALSE (port.isOpen()) << c.what;
+        EXPECT_EQ (port.write ("x", 1), -1) << c.what;
+    }
+}
+
+TEST (Rs232Open, AHeldPortIsRefusedAndOpensOnceReleased)
+{
+    PtyPair pty;
+    cRs232 holder, other;
+    ASSERT_EQ (holder.open (pty.slavePath(), rate), 0);
+
+    const int refused = other.open (pty.slavePath(), rate);
+    EXPECT_GT (refused, 0);
+    EXPECT_TRUE (refused == EBUSY || refused == EWOULDBLOCK) << refused;
+    EXPECT_FALSE (other.isOpen());
+
+    // The refused open left the holder's line alone.
+    EXPECT_EQ (holder.write ("ok", 2), 2);
+    EXPECT_EQ (pty.readMaster (2), (std::vector<unsigned char> { 'o', 'k' }));
+
+    holder.close();
+    EXPECT_EQ (other.open (pty.slavePath(), rate), 0);
+}
+
+TEST (Rs232Open, RefusedRateGivesMinusFiveAndLeavesNothingHeld)
+{
+    PtyPair pty;
+
+    for (const int bad : { 0, -1, -115200 })
+    {
+        cRs232 port;
+        EXPECT_EQ (port.open (pty.slavePath(), bad), -5) << bad;
+        EXPECT_FALSE (port.isOpen()) << bad;
+    }
+
+    cRs232 port;
+    EXPECT_EQ (port.open (pty.slavePath(), rate), 0);
+}
+
+TEST (Rs232Open, SetsEightNoneOneAtAnyRate)
+{
+    PtyPair pty;
+
+    for (const int baud : { 9600, 115200, 123457, 3000000 })
+    {
+        cRs232 port;
+        ASSERT_EQ (port.open (pty.slavePath(), baud), 0) << baud;
+
+        platform::LineSettings line;
+        ASSERT_TRUE (platform::getLineSettings (port.handle, line));
+        EXPECT_EQ (line.baudRate, (std::uint32_t) baud);
+        EXPECT_EQ (line.byteSize, 8);
+        EXPECT_EQ (line.parity, platform::parityNone);
+        EXPECT_EQ (line.stopBits, platform::stopBitsOne);
+    }
+}
+
+TEST (Rs232Open, OpenWhileOpenReleasesTheFirstDevice)
+{
+    PtyPair first, second;
+    cRs232 port;
+    ASSERT_EQ (port.open (first.slavePath(), rate), 0);
+    ASSERT_EQ (port.open (second.slavePath(), rate), 0);
+
+    cRs232 other;
+    EXPECT_EQ (other.open (first.slavePath(), rate), 0);
+}
+
+//==============================================================================
+TEST (Rs232Close, ClosingTwiceAndDeletingAnOpenPort)
+{
+    PtyPair pty;
+
+    cRs232 port;
+    EXPECT_EQ (port.close(), 0);
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+    EXPECT_EQ (port.close(), 0);
+    EXPECT_FALSE (port.isOpen());
+    EXPECT_EQ (port.close(), 0);
+
+    auto owned = std::make_unique<cRs232>();
+    ASSERT_EQ (owned->open (pty.slavePath(), rate), 0);
+    owned.reset();
+
+    cRs232 next;
+    EXPECT_EQ (next.open (pty.slavePath(), rate), 0);
+}
+
+TEST (Rs232Close, ClosedPortWritesMinusOneAndReadsNothing)
+{
+    PtyPair pty;
+    std::uint8_t buffer[1024];
+
+    cRs232 never;
+    EXPECT_EQ (never.write ("x", 1), -1);
+    EXPECT_EQ (never.read (buffer), 0);
+    EXPECT_FALSE (never.waitForInput (1));
+
+    cRs232 closed;
+    ASSERT_EQ (closed.open (pty.slavePath(), rate), 0);
+    closed.close();
+    EXPECT_EQ (closed.write ("x", 1), -1);
+    EXPECT_EQ (closed.write ("x", 0), -1);
+    EXPECT_EQ (closed.read (buffer), 0);
+}
+
+//==============================================================================
+TEST (Rs232Transfer, WritesWholeBuffersOfAnyLength)
+{
+    PtyPair pty;
+    cRs232 port;
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+
+    EXPECT_EQ (port.write ("unused", 0), 0);
+
+    // 71 = 32 + 32 + 7, and 151, the longest frame the host sends.
+    for (const size_t n : { 1, 31, 32, 33, 71, 151 })
+    {
+        const auto bytes = pattern (n);
+        EXPECT_EQ (port.write (bytes.data(), (std::uint32_t) n), (int) n);
+        EXPECT_EQ (pty.readMaster (n), bytes) << n;
+    }
+
+    EXPECT_TRUE (pty.readMaster (1, 20).empty());
+}
+
+TEST (Rs232Transfer, BytesPassUnchangedBothWays)
+{
+    PtyPair pty;
+    cRs232 port;
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+
+    // Every byte value; XON and XOFF only outward, since flow control stays as configured.
+    std::vector<unsigned char> all, inward;
+
+    for (int b = 0; b < 256; ++b)
+    {
+        all.push_back ((unsigned char) b);
+
+        if (b != 0x11 && b != 0x13)
+            inward.push_back ((unsigned char) b);
+    }
+
+    ASSERT_EQ (port.write (all.data(), (std::uint32_t) all.size()), 256);
+    EXPECT_EQ (pty.readMaster (256), all);
+
+    pty.writeMaster (inward);
+    std::vector<unsigned char> got;
+    std::uint8_t buffer[1024];
+    const auto deadline = nowMs() + 5000;
+
+    while (got.size() < inward.size() && nowMs() < deadline)
+    {
+        const int k = port.read (buffer);
+        got.insert (got.end(), buffer, buffer + k);
+    }
+
+    EXPECT_EQ (got, inward);
+}
+
+TEST (Rs232Transfer, SixHundredWaitingBytesReadAs512Then88)
+{
+    PtyPair pty;
+    cRs232 port;
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+
+    // Printable, so that no byte is taken for XON or XOFF.
+    std::vector<unsigned char> bytes (600);
+
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = (unsigned char) ('A' + i % 26);
+
+    pty.writeMaster (bytes);
+
+    std::uint32_t queued = 0;
+    const auto deadline = nowMs() + 5000;
+
+    while (queued < 600 && nowMs() < deadline)
+    {
+        platform::queuedInput (port.handle, queued);
+        platform::sleepMs (1);
+    }
+
+    ASSERT_EQ (queued, 600u);
+
+    std::uint8_t buffer[1024] = {};
+    ASSERT_EQ (port.read (buffer), 512);
+    EXPECT_TRUE (std::equal (buffer, buffer + 512, bytes.begin()));
+
+    ASSERT_EQ (port.read (buffer), 88);
+    EXPECT_TRUE (std::equal (buffer, buffer + 88, bytes.begin() + 512));
+}
+
+TEST (Rs232Transfer, ReadWithNothingArrivingReturnsZeroAfterItsTimeOut)
+{
+    PtyPair pty;
+    cRs232 port;
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+
+    std::uint8_t buffer[1024];
+    const auto start = nowMs();
+    EXPECT_EQ (port.read (buffer), 0);
+    const auto elapsed = nowMs() - start;
+
+    EXPECT_GE (elapsed, 0.9);
+    EXPECT_LT (elapsed, 1000.0);
+}
+
+TEST (Rs232Transfer, OpenDiscardsWhatWasWaiting)
+{
+    PtyPair pty;
+    cRs232 port;
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+    pty.writeMaster ({ 'o', 'l', 'd' });
+    ASSERT_TRUE (port.waitForInput (5000));
+    port.close();
+
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+    std::uint8_t buffer[1024];
+    EXPECT_EQ (port.read (buffer), 0);
+}
+
+//==============================================================================
+TEST (Rs232Wait, WaitForInputSeesWaitingBytesAndWaitsOutSilence)
+{
+    PtyPair pty;
+    cRs232 port;
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+
+    auto start = nowMs();
+    EXPECT_FALSE (port.waitForInput (30));
+    EXPECT_GE (nowMs() - start, 29.0);
+
+    pty.writeMaster ({ 'a' });
+    start = nowMs();
+    EXPECT_TRUE (port.waitForInput (10000));
+    EXPECT_LT (nowMs() - start, 9000.0);
+
+    std::uint8_t buffer[1024];
+    EXPECT_EQ (port.read (buffer), 1);
+}
+
+TEST (Rs232Wait, WaitForInputEndsWhenBytesArrive)
+{
+    PtyPair pty;
+    cRs232 port;
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+
+    std::thread far ([&pty]
+    {
+        std::this_thread::sleep_for (std::chrono::milliseconds (50));
+        pty.writeMaster ({ 'x' });
+    });
+
+    const auto start = nowMs();
+    const bool arrived = port.waitForInput (20000);
+    const auto elapsed = nowMs() - start;
+    far.join();
+
+    EXPECT_TRUE (arrived);
+    EXPECT_GE (elapsed, 40.0);
+    EXPECT_LT (elapsed, 19000.0);
+}
+
+//==============================================================================
+TEST (Rs232HangUp, AGonePeerReadsAsSilenceWithoutSpinning)
+{
+    PtyPair pty;
+    cRs232 port;
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+    pty.closeMaster();
+
+    std::uint8_t buffer[1024];
+    const auto start = nowMs();
+    const auto cpuStart = threadCpuMs();
+    int total = 0;
+
+    for (int i = 0; i < 100; ++i)
+        total += port.read (buffer);
+
+    const auto elapsed = nowMs() - start;
+    const auto cpu = threadCpuMs() - cpuStart;
+
+    EXPECT_EQ (total, 0);
+    EXPECT_GE (elapsed, 50.0);
+    EXPECT_LT (cpu, elapsed * 0.5);
+
+    const auto waitStart = nowMs();
+    EXPECT_FALSE (port.waitForInput (20));
+    EXPECT_GE (nowMs() - waitStart, 19.0);
+
+    const auto writeStart = nowMs();
+    EXPECT_LE (port.write ("Q", 1), 0);
+    EXPECT_LT (nowMs() - writeStart, 5000.0);
+
+    EXPECT_EQ (port.close(), 0);
+}
+
+TEST (Rs232WriteBound, AWriteThePeerNeverTakesGivesUpWithTheCountSoFar)
+{
+    PtyPair pty;
+    cRs232 port;
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+
+    // The far end reads nothing, so the pseudo-terminal's buffer fills and stays full.
+    const auto bytes = pattern (1 << 20);
+    const auto start = nowMs();
+    const int written = port.write (bytes.data(), (std::uint32_t) bytes.size());
+
+    EXPECT_GT (written, 0);
+    EXPECT_LT (written, (int) bytes.size());
+    EXPECT_LT (nowMs() - start, 30000.0);
+}
+
+TEST (Rs232WriteBound, AWriteToASlowPeerIsCarriedOnToTheEnd)
+{
+    PtyPair pty;
+    cRs232 port;
+    ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+
+    // More than the pseudo-terminal holds, taken by a reader that keeps pausing.
+    const auto bytes = pattern (256 * 1024);
+    std::vector<unsigned char> got;
+
+    std::thread far ([&]
+    {
+        while (got.size() < bytes.size())
+        {
+            const auto part = pty.readMaster (std::min<size_t> (8192, bytes.size() - got.size()), 20000);
+
+            if (part.empty())
+                break;
+
+            got.insert (got.end(), part.begin(), part.end());
+            std::this_thread::sleep_for (std::chrono::milliseconds (5));
+        }
+    });
+
+    const int written = port.write (bytes.data(), (std::uint32_t) bytes.size());
+    far.join();
+
+    EXPECT_EQ (written, (int) bytes.size());
+    EXPECT_EQ (got, bytes);
+}
