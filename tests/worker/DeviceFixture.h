@@ -1,0 +1,64 @@
+#pragma once
+
+#include "WorkerHarness.h"
+
+#include "DsbFile.h"
+#include "SimDeviceProcess.h"
+#include "TempFolder.h"
+
+// A worker with the simulated device on a pseudo-terminal, and firmware
+// files in a temporary folder.
+class DeviceFixture : public WorkerFixture
+{
+protected:
+    void startDevice (const juce::StringArray& options)
+    {
+        device = std::make_unique<SimDeviceProcess> (options);
+        ASSERT_TRUE (device->isRunning());
+        ASSERT_TRUE (device->hostPath().startsWith ("/dev/"));
+    }
+
+    juce::String portName() const { return device->hostPath().fromFirstOccurrenceOf ("/dev/", false, false); }
+
+    juce::File writeFile (const juce::String& name, const dsb::Bytes& bytes)
+    {
+        auto file = files / name;
+        file.replaceWithData (bytes.data(), bytes.size());
+        return file;
+    }
+
+    void startTransfer (const juce::File& firmware, int baud = 115200) { start (firmware, portName(), baud); }
+
+    int outcomes() const
+    {
+        return log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FINISHED) + log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FAILED);
+    }
+
+    bool waitForOutcomes (int n, int timeoutMs = 60000)
+    {
+        return waitFor ([&] { return outcomes() >= n; }, timeoutMs);
+    }
+
+    static dsb::Bytes bytesOf (const juce::MemoryBlock& block)
+    {
+        auto* b = static_cast<const std::uint8_t*> (block.getData());
+        return { b, b + block.getSize() };
+    }
+
+    // The lines after the first one that equals text.
+    std::vector<juce::String> linesFrom (const juce::String& text) const
+    {
+        auto all = log.lines();
+        auto it = std::find (all.begin(), all.end(), text);
+        return { it, all.end() };
+    }
+
+    TempFolder files;
+    std::unique_ptr<SimDeviceProcess> device;
+};
+
+// The 17-byte example: tag ABCD1234, image 01 02 03 04 05, sum 0x1E3.
+inline dsb::Bytes exampleFile()
+{
+    return { 0x00, 0x00, 0x01, 0xE3, 'A', 'B', 'C', 'D', '1', '2', '3', '4', 1, 2, 3, 4, 5 };
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <string>
+
+// The far end of a pseudo-terminal, driven by hand from a test: the worker
+// opens the near end by its port name, the test reads the host's bytes and
+// answers them itself.
+class PtyPeer
+{
+public:
+    PtyPeer();
+    ~PtyPeer();
+
+    // The name the worker puts after its device prefix, e.g. "pts/7".
+    juce::String portName() const { return name; }
+
+    // Waits up to timeoutMs for the host's bytes and returns what arrived.
+    std::string read (int timeoutMs);
+    // Reads until the text has been seen or the time is up.
+    bool waitFor (const std::string& text, int timeoutMs);
+    void write (const std::string& bytes);
+
+private:
+    int master = -1, slave = -1;
+    juce::String name;
+    std::string seen;
+
+    JUCE_DECLARE_NON_COPYABLE (PtyPeer)
+};

@@ -1,0 +1,293 @@
+// The road of one transfer, end to end: the worker driven by the page's jobs,
+// the simulated device on a pseudo-terminal.
+#include "DeviceFixture.h"
+
+#include <cstring>
+
+using Transfer = DeviceFixture;
+
+TEST_F (Transfer, ExampleFileGoesOutAsOneBlockAndVerifies)
+{
+    startDevice ({ "--name", "ABCD1234", "--release-date", "21031500" });
+    ASSERT_EQ (exampleFile(), dsb::makeFile ("ABCD1234", { 1, 2, 3, 4, 5 }));
+    startTransfer (writeFile ("example.dsb", exampleFile()));
+
+    ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
+    ASSERT_TRUE (waitForLine ("Waiting flag ...", 2));
+
+    EXPECT_EQ (log.lines(), (std::vector<juce::String> {
+        "Waiting flag ...", "revice RR flag!", "read RPC_SERCH_DEV cmd ok", "Start firmware download...",
+        "example.dsb  Firmware download :100%.", "Firmware Verify ...", "Firmware download finish!",
+        "Waiting flag ..." }));
+    EXPECT_EQ (log.lines ({ LOG_BEGIN }), (std::vector<juce::String> { "Start firmware download..." }));
+    EXPECT_EQ (log.lines ({ LOG_DONE }), (std::vector<juce::String> { "Firmware download finish!" }));
+    EXPECT_EQ (log.notices(), (std::vector<int> {
+        NOTIFY_PORT_OPENED, NOTIFY_DEVICE_CLEAR, NOTIFY_DEVICE_INFO, NOTIFY_FINISHED }));
+
+    const auto& info = log.all()[(size_t) std::distance (log.all().begin(),
+        std::find_if (log.all().begin(), log.all().end(), [] (const Event& e) { return e.type == NOTIFY_DEVICE_INFO && e.source == Event::fromPage; }))].info;
+    EXPECT_EQ (std::memcmp (info.name, "ABCD1234", 8), 0);
+    EXPECT_EQ (info.releaseDate[0], 0x21);
+    EXPECT_EQ (info.releaseDate[2], 0x15);
+
+    // What went over the wire.
+    EXPECT_EQ (log.lines ({ LOG_SEND }).front(), "Send: 24 30 31 30 31 45 36 0d 0a");
+    EXPECT_TRUE (log.hasLine ("Send: " + juce::String::toHexString ("$088000138800000000A8\r\n", 23, 1)));
+    EXPECT_TRUE (log.hasLine ("Send: " + juce::String::toHexString ("$0880F2000000000000AC\r\n", 23, 1)));
+    EXPECT_TRUE (log.hasLine ("Send: " + juce::String::toHexString ("$0880F7000100000000B2\r\n", 23, 1)));
+    EXPECT_TRUE (device->waitForEvent ("verify device=1 blocks=1 sum=0000000f"));
+
+    dsb::Bytes expected { 1, 2, 3, 4, 5 };
+    expected.resize (64, 0);
+    EXPECT_EQ (bytesOf (device->image (1)), expected);
+}
+
+TEST_F (Transfer, ProgressOfA212ByteFileInFourBlocks)
+{
+    startDevice ({ "--name", "TAG00212" });
+    const auto file = dsb::makeFile ("TAG00212", dsb::randomImage (200, 212));
+    startTransfer (writeFile ("f212.dsb", file));
+
+    ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
+    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FINISHED), 1);
+
+    std::vector<juce::String> progress;
+    for (const auto& line : log.lines ({ LOG_INFO }))
+        if (line.contains ("Firmware download :"))
+            progress.push_back (line);
+
+    EXPECT_EQ (progress, (std::vector<juce::String> {
+        "f212.dsb  Firmware download :35%.", "f212.dsb  Firmware download :66%.",
+        "f212.dsb  Firmware download :96%.", "f212.dsb  Firmware download :100%." }));
+    EXPECT_EQ (bytesOf (device->image (1)), dsb::imageAsSent (file));
+}
+
+TEST_F (Transfer, OneMebibyteFileArrivesByteForByte)
+{
+    startDevice ({ "--name", "BIGIMAGE" });
+    const auto file = dsb::makeFile ("BIGIMAGE", dsb::randomImage (1024 * 1024 - 12, 7));
+    startTransfer (writeFile ("big.dsb", file));
+
+    ASSERT_TRUE (waitForOutcomes (1, 600000)) << log.describe();
+    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FINISHED), 1);
+    EXPECT_EQ (bytesOf (device->image (1)), dsb::imageAsSent (file));
+    EXPECT_TRUE (log.hasLine ("big.dsb  Firmware download :100%."));
+}
+
+TEST_F (Transfer, TwoDevicesInARowOnOnePort)
+{
+    startDevice ({ "--name", "LINE0001", "--devices", "2" });
+    const auto file = dsb::makeFile ("LINE0001", dsb::randomImage (1000, 2));
+    startTransfer (writeFile ("line.dsb", file));
+
+    ASSERT_TRUE (waitForOutcomes (2)) << log.describe();
+    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FINISHED), 2);
+    EXPECT_EQ (log.countLines ("revice RR flag!"), 2);
+    EXPECT_EQ (bytesOf (device->image (1)), dsb::imageAsSent (file));
+    EXPECT_EQ (bytesOf (device->image (2)), dsb::imageAsSent (file));
+    EXPECT_TRUE (waitForLine ("Waiting flag ...", 3));
+}
+
+TEST_F (Transfer, EmptyImageSendsTheEndOfDataButNoVerify)
+{
+    startDevice ({ "--name", "EMPTY012" });
+    startTransfer (writeFile ("empty.dsb", dsb::makeFile ("EMPTY012", {})));
+
+    ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
+    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FINISHED), 1);
+    EXPECT_TRUE (device->waitForEvent ("command device=1 sub=01 param=0 count=0"));
+    EXPECT_EQ (device->countEvents ("verify"), 0);
+}
+
+TEST_F (Transfer, FileShorterThanItsHeaderFailsWithoutABlock)
+{
+    // Eight zero bytes: the missing part of the tag reads as zeros, like the
+    // name of a device whose name is empty, and the sum of nothing holds.
+    startDevice ({ "--name", "" });
+    startTransfer (writeFile ("short.dsb", dsb::Bytes (8, 0)));
+
+    ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
+    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FAILED), 1);
+    EXPECT_EQ (device->countEvents ("command device=1 sub=01"), 0);
+}
+
+//==============================================================================
+// Replies the host must read through.
+struct LineQuirk { const char* name; juce::StringArray options; };
+
+class TransferOverQuirkyLine : public DeviceFixture, public ::testing::WithParamInterface<LineQuirk> {};
+
+TEST_P (TransferOverQuirkyLine, StillSucceeds)
+{
+    auto options = GetParam().options;
+    options.addArray ({ "--name", "QUIRK001" });
+    startDevice (options);
+    const auto file = dsb::makeFile ("QUIRK001", dsb::randomImage (200, 3));
+    startTransfer (writeFile ("quirk.dsb", file));
+
+    ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
+    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FINISHED), 1) << log.describe();
+    EXPECT_EQ (bytesOf (device->image (1)), dsb::imageAsSent (file));
+}
+
+INSTANTIATE_TEST_SUITE_P (Lines, TransferOverQuirkyLine, ::testing::Values (
+    LineQuirk { "SplitIntoSingleCharacters", { "--split" } },
+    LineQuirk { "LowerCaseHex", { "--lower-case" } },
+    LineQuirk { "FrameOfAnotherAddressFirst", { "--foreign-frame" } },
+    LineQuirk { "GarbageBetweenFrames", { "--garbage" } },
+    LineQuirk { "SearchAnsweredOnTheSecondAttempt", { "--retry", "1" } },
+    LineQuirk { "BlockAnsweredOnTheSecondAttempt", { "--retry", "4" } },
+    LineQuirk { "PacedAt115200", { "--baud", "115200" } }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+TEST_F (Transfer, WrongVerifySumFails)
+{
+    startDevice ({ "--name", "SUMWRONG", "--wrong-sum" });
+    startTransfer (writeFile ("sum.dsb", dsb::makeFile ("SUMWRONG", dsb::randomImage (300, 4))));
+
+    ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
+    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FAILED), 1);
+    EXPECT_EQ (linesFrom ("Firmware Verify ..."), (std::vector<juce::String> {
+        "Firmware Verify ...", "Firmware download fail!", "Waiting flag ..." }));
+    EXPECT_EQ (log.lines ({ LOG_FAIL }), (std::vector<juce::String> { "Firmware download fail!" }));
+}
+
+TEST_F (Transfer, OtherDeviceAddressOnBothSides)
+{
+    startDevice ({ "--name", "ADDR0001", "--address", "A0" });
+    DeviceAddressChar = '&';
+    startTransfer (writeFile ("addr.dsb", dsb::makeFile ("ADDR0001", dsb::randomImage (100, 5))));
+
+    ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
+    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FINISHED), 1);
+    EXPECT_EQ (log.lines ({ LOG_SEND }).front(), "Send: 26 30 31 30 31 45 38 0d 0a");
+}
+
+//==============================================================================
+// Checks that end a transfer before anything is sent.
+struct FileError
+{
+    const char* name;
+    const char* deviceName;
+    dsb::Bytes file;
+    const char* line;
+};
+
+class TransferRefused : public DeviceFixture, public ::testing::WithParamInterface<FileError> {};
+
+TEST_P (TransferRefused, WithAnErrorLineAndNothingSent)
+{
+    const auto& c = GetParam();
+    startDevice ({ "--name", c.deviceName });
+    startTransfer (writeFile ("refused.dsb", c.file));
+
+    ASSERT_TRUE (waitForLine ("Waiting flag ...", 2)) << log.describe();
+    EXPECT_EQ (log.lines ({ LOG_ERROR }), (std::vector<juce::String> { c.line }));
+    EXPECT_EQ (linesFrom ("read RPC_SERCH_DEV cmd ok"), (std::vector<juce::String> {
+        "read RPC_SERCH_DEV cmd ok", c.line, "Waiting flag ..." }));
+    EXPECT_EQ (device->countEvents ("command"), 0);
+    EXPECT_EQ (outcomes(), 0);
+    EXPECT_TRUE (dialogs->asked().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P (Files, TransferRefused, ::testing::Values (
+    FileError { "TagOfAnotherDevice", "ABCD1235", exampleFile(), "Firmware tag error!  MCU:ABCD1235   File:ABCD1234" },
+    FileError { "ShortDeviceName", "AB", exampleFile(), "Firmware tag error!  MCU:AB   File:ABCD1234" },
+    FileError { "ChecksumOffByOne", "ABCD1234",
+                { 0x00, 0x00, 0x01, 0xE4, 'A', 'B', 'C', 'D', '1', '2', '3', '4', 1, 2, 3, 4, 5 },
+                "Firmware file cs error! :1e4,1e3." }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+TEST_F (Transfer, PathOfMoreThan255CharactersIsRefused)
+{
+    startDevice ({ "--name", "ABCD1234" });
+    const auto file = writeFile ("example.dsb", exampleFile());
+    start (file, portName());
+    postJob (payload::makeFirmwarePath ("/" + juce::String::repeatedString ("p", 255)));   // 256 characters
+
+    ASSERT_TRUE (waitForLine ("Waiting flag ...", 2)) << log.describe();
+    EXPECT_EQ (log.lines ({ LOG_ERROR }), (std::vector<juce::String> { "Firmware file path error!" }));
+    EXPECT_EQ (device->countEvents ("command"), 0);
+}
+
+//==============================================================================
+// The file on disk is gone or changed by the time the device is there.
+struct Question
+{
+    const char* name;
+    enum Change { deleted, unreadable, changed } change;
+    int answer;
+    enum Sent { nothing, original, newFile } sent;
+};
+
+class TransferQuestion : public DeviceFixture, public ::testing::WithParamInterface<Question> {};
+
+TEST_P (TransferQuestion, AnswerDecidesWhatIsSent)
+{
+    const auto& c = GetParam();
+    startDevice ({ "--name", "ASKAGAIN", "--retry", "1" });
+
+    const auto original = dsb::makeFile ("ASKAGAIN", dsb::randomImage (150, 10));
+    const auto changed = dsb::makeFile ("ASKAGAIN", dsb::randomImage (170, 11));
+    const auto file = writeFile ("ask.dsb", original);
+    dialogs->answer (c.answer);
+    startTransfer (file);
+
+    // The search is answered only on its second attempt, time enough to change the file.
+    ASSERT_TRUE (waitForNotice (NOTIFY_PORT_OPENED));
+    if (c.change == Question::deleted)
+        ASSERT_TRUE (file.deleteFile());
+    else if (c.change == Question::unreadable)
+        ASSERT_TRUE (file.deleteFile() && file.createDirectory());
+    else
+        file.replaceWithData (changed.data(), changed.size());
+
+    ASSERT_TRUE (waitForLine ("Waiting flag ...", 2)) << log.describe();
+    if (c.sent != Question::nothing)
+    {
+        ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
+    }
+
+    const auto asked = dialogs->asked();
+    ASSERT_EQ (asked.size(), 1u);
+    EXPECT_EQ (asked[0].title, "Tips");
+
+    switch (c.change)
+    {
+        case Question::deleted:
+            EXPECT_EQ (asked[0].message, "The file does not exist,Do you want to apply original file?");
+            EXPECT_EQ (asked[0].buttons, juce::StringArray ("loading original file", "Cancel"));
+            break;
+        case Question::unreadable:
+            EXPECT_EQ (asked[0].message, "The file read fail,Are you sure to load original file?");
+            EXPECT_EQ (log.lines ({ LOG_ERROR }), (std::vector<juce::String> { "Loading firmware file fail!" }));
+            break;
+        case Question::changed:
+            EXPECT_EQ (asked[0].message, "The file has been changed,Do you want to apply new file?");
+            EXPECT_EQ (asked[0].buttons, juce::StringArray ("loading new file", "loading original file", "Cancel"));
+            break;
+    }
+
+    if (c.sent == Question::nothing)
+    {
+        EXPECT_EQ (device->countEvents ("command"), 0);
+        EXPECT_FALSE (log.hasLine ("Start firmware download..."));
+        return;
+    }
+
+    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FINISHED), 1) << log.describe();
+    EXPECT_EQ (bytesOf (device->image (1)), dsb::imageAsSent (c.sent == Question::original ? original : changed));
+
+    // Without a readable file there is no file name in front of the progress.
+    const auto name = c.change == Question::deleted ? juce::String() : juce::String ("ask.dsb  ");
+    EXPECT_TRUE (log.hasLine (name + "Firmware download :100%.")) << log.describe();
+}
+
+INSTANTIATE_TEST_SUITE_P (Answers, TransferQuestion, ::testing::Values (
+    Question { "DeletedSendOriginal", Question::deleted, 1, Question::original },
+    Question { "DeletedCancel", Question::deleted, 0, Question::nothing },
+    Question { "UnreadableSendOriginal", Question::unreadable, 1, Question::original },
+    Question { "ChangedSendNew", Question::changed, 1, Question::newFile },
+    Question { "ChangedSendOriginal", Question::changed, 2, Question::original },
+    Question { "ChangedCancel", Question::changed, 0, Question::nothing }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
