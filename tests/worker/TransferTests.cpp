@@ -291,3 +291,15 @@ INSTANTIATE_TEST_SUITE_P (Answers, TransferQuestion, ::testing::Values (
     Question { "ChangedSendOriginal", Question::changed, 2, Question::original },
     Question { "ChangedCancel", Question::changed, 0, Question::nothing }),
     [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+
+TEST_F (Transfer, FileOfMoreBlocksThanSixteenBitsCanNumberIsRefused)
+{
+    startDevice ({ "--name", "HUGEFILE" });
+    const auto file = dsb::makeFile ("HUGEFILE", dsb::Bytes (65537 * 64, 0x5A));
+    startTransfer (writeFile ("huge.dsb", file));
+
+    ASSERT_TRUE (waitForLine ("Waiting flag ...", 2)) << log.describe();
+    EXPECT_EQ (log.lines ({ LOG_ERROR }), (std::vector<juce::String> { "Firmware file too large! :65537 blocks." }));
+    EXPECT_EQ (device->countEvents ("command"), 0);
+    EXPECT_EQ (outcomes(), 0);
+}

@@ -52,13 +52,19 @@ public:
 
         if (msg->type == NOTIFY_LOG && msg->data != nullptr)
         {
-            if (dumps || (msg->value != LOG_SEND && msg->value != LOG_RECV))
-                std::cout << juce::Time::getCurrentTime().toString (false, true, true, true) << "  "
-                          << payload::readLogText (*msg) << std::endl;
+            const auto text = payload::readLogText (*msg);
+
+            // A progress line per block says the same thing many times over.
+            if ((! dumps && (msg->value == LOG_SEND || msg->value == LOG_RECV)) || text == lastLine)
+                return;
+
+            std::cout << juce::Time::getCurrentTime().toString (false, true, true, true) << "  " << text << std::endl;
+            lastLine = text;
         }
     }
 
     bool dumps;
+    juce::String lastLine;
 };
 
 class Page : public juce::MessageListener
@@ -99,13 +105,29 @@ void usage()
 int main (int argc, char** argv)
 {
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
-    juce::ArgumentList args (argc, argv);
+    juce::StringPairArray options;
+    bool dumps = false;
 
-    const auto portName = args.getValueForOption ("--port");
-    const auto path = args.getValueForOption ("--file");
-    const int baud = args.containsOption ("--baud") ? args.getValueForOption ("--baud").getIntValue() : 115200;
-    const int transfers = args.containsOption ("--transfers") ? args.getValueForOption ("--transfers").getIntValue() : 1;
-    const auto address = args.containsOption ("--address") ? args.getValueForOption ("--address") : juce::String ("A3");
+    for (int i = 1; i < argc; ++i)
+    {
+        const juce::String arg (argv[i]);
+
+        if (arg == "--dumps")
+            dumps = true;
+        else if (arg.startsWith ("--") && i + 1 < argc)
+            options.set (arg, argv[++i]);
+        else
+        {
+            usage();
+            return 2;
+        }
+    }
+
+    const auto portName = options["--port"];
+    const auto path = options["--file"];
+    const int baud = options.containsKey ("--baud") ? options["--baud"].getIntValue() : 115200;
+    const int transfers = options.containsKey ("--transfers") ? options["--transfers"].getIntValue() : 1;
+    const auto address = options.containsKey ("--address") ? options["--address"] : juce::String ("A3");
     const auto addresses = juce::String ("&*#$");
     const int addressIndex = address.getTrailingIntValue();
 
@@ -129,7 +151,7 @@ int main (int argc, char** argv)
     std::signal (SIGINT, [] (int) { interrupted = true; });
     std::signal (SIGTERM, [] (int) { interrupted = true; });
 
-    Console console (args.containsOption ("--dumps"));
+    Console console (dumps);
     Page page;
     auto worker = std::make_unique<MyCom> (&console, std::make_unique<ConsoleDialogs>());
     worker->setListener (LISTENER_PAGE, &page);
