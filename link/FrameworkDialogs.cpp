@@ -2,6 +2,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -87,7 +88,10 @@ private:
                                .createAlertWindow (title, message, button1, button2, button3,
                                                    juce::MessageBoxIconType::WarningIcon, numButtons, nullptr);
             question->window = window;
-            registry->questions.push_back (question);
+
+            auto& held = registry->questions;
+            held.erase (std::remove_if (held.begin(), held.end(), [] (const auto& q) { return q.expired(); }), held.end());
+            held.push_back (question);
 
             window->enterModalState (true, juce::ModalCallbackFunction::create ([question] (int result)
             {

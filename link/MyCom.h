@@ -51,7 +51,6 @@ public:
 
     // For tests and diagnostics.
     WorkerState currentState() const noexcept   { return (WorkerState) state.load(); }
-    WorkerState requestedState() const noexcept { return (WorkerState) nextState.load(); }
     int baudRate() const;
     juce::String devicePath() const;
     int heldPathBytes() const;
