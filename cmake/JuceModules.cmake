@@ -6,8 +6,10 @@ if(NOT EXISTS "${FLINT_JUCE_MODULES_DIR}/juce_core/juce_core.h")
     message(FATAL_ERROR "JUCE modules not found in ${FLINT_JUCE_MODULES_DIR}; run tools/setup")
 endif()
 
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(FREETYPE2 REQUIRED IMPORTED_TARGET freetype2)
+if(NOT WIN32)
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(FREETYPE2 REQUIRED IMPORTED_TARGET freetype2)
+endif()
 find_package(ZLIB REQUIRED)
 find_package(PNG REQUIRED)
 find_package(JPEG REQUIRED)
@@ -32,5 +34,15 @@ target_compile_definitions(juce_modules PUBLIC
     JUCE_STRICT_REFCOUNTEDPOINTER=1
     $<IF:$<CONFIG:Debug>,DEBUG=1 _DEBUG=1,NDEBUG=1>)
 target_compile_options(juce_modules PRIVATE -w)
-target_link_libraries(juce_modules PUBLIC
-    PkgConfig::FREETYPE2 PNG::PNG JPEG::JPEG ZLIB::ZLIB Threads::Threads ${CMAKE_DL_LIBS} rt)
+
+if(WIN32)
+    # mingw: GDI draws the text; the system libraries JUCE calls into, linked statically.
+    target_compile_definitions(juce_modules PUBLIC JUCE_USE_DIRECTWRITE=0)
+    target_compile_options(juce_modules PRIVATE -Wa,-mbig-obj)
+    target_link_libraries(juce_modules PUBLIC
+        PNG::PNG JPEG::JPEG ZLIB::ZLIB Threads::Threads
+        uuid wsock32 wininet version ole32 ws2_32 oleaut32 imm32 comdlg32 shlwapi rpcrt4 winmm dxgi)
+else()
+    target_link_libraries(juce_modules PUBLIC
+        PkgConfig::FREETYPE2 PNG::PNG JPEG::JPEG ZLIB::ZLIB Threads::Threads ${CMAKE_DL_LIBS} rt)
+endif()

@@ -3,6 +3,7 @@
 #include "WorkerHarness.h"
 
 #include "DsbFile.h"
+#include "SerialDevice.h"
 #include "SimDeviceProcess.h"
 #include "TempFolder.h"
 
@@ -15,10 +16,10 @@ protected:
     {
         device = std::make_unique<SimDeviceProcess> (options);
         ASSERT_TRUE (device->isRunning());
-        ASSERT_TRUE (device->hostPath().startsWith ("/dev/"));
+        ASSERT_TRUE (device->hostPath().startsWith (platform::devicePathPrefix));
     }
 
-    juce::String portName() const { return device->hostPath().fromFirstOccurrenceOf ("/dev/", false, false); }
+    juce::String portName() const { return device->hostPath().fromFirstOccurrenceOf (platform::devicePathPrefix, false, false); }
 
     juce::File writeFile (const juce::String& name, const dsb::Bytes& bytes)
     {
