@@ -106,6 +106,8 @@ INSTANTIATE_TEST_SUITE_P (Cases, BaudList, ::testing::Values (
     BaudCase { "EmptyRateKeepsItsId", "3,9600,,115200", "1", { "9600", "115200" }, { 1, 3 }, "115200" },
     BaudCase { "RatesAfterTheCountIgnored", "2,9600,115200,230400", "0", { "9600", "115200" }, { 1, 2 }, "9600" },
     BaudCase { "CountBeyondTheRates", "4,9600,115200", "0", { "9600", "115200" }, { 1, 2 }, "9600" },
+    // A count far beyond the rates must not hold the page up.
+    BaudCase { "HugeCount", "2147483647,9600", "0", { "9600" }, { 1 }, "9600" },
     BaudCase { "NoCommaIsACountAlone", "9600", "0", {}, {}, "" },
     BaudCase { "CountZero", "0,9600,115200", "0", {}, {}, "" },
     BaudCase { "LastBaudEqualToCount", nullptr, "5", defaultRates, { 1, 2, 3, 4, 5 }, "" },
