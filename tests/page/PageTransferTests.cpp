@@ -77,7 +77,7 @@ TEST_F (PageTransfer, StartStopStart)
 
 TEST_F (PageTransfer, FromTheStartButtonToTheFinishCounter)
 {
-    startDevice ({ "--name", "ABCD1234", "--release-date", "21062910" });
+    startDevice ({ "--name", "ABCD1234", "--release-date", "21062910", "--devices", "1" });
     preparePage (device->hostPath());
 
     click (page->getStartButton());
@@ -114,7 +114,7 @@ TEST_F (PageTransfer, FromTheStartButtonToTheFinishCounter)
 
 TEST_F (PageTransfer, FailedTransferCounted)
 {
-    startDevice ({ "--name", "ABCD1234", "--wrong-sum" });
+    startDevice ({ "--name", "ABCD1234", "--wrong-sum", "--devices", "1" });
     preparePage (device->hostPath());
 
     click (page->getStartButton());
