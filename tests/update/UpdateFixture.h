@@ -6,8 +6,18 @@
 #include <gtest/gtest.h>
 #include <juce_core/juce_core.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
+
+namespace juce
+{
+    // Readable string lists in failure messages.
+    inline void PrintTo (const StringArray& lines, std::ostream* os)
+    {
+        *os << "{ \"" << lines.joinIntoString ("\", \"") << "\" }";
+    }
+}
 
 // One entry of a test package: a file with its text, or a symbolic link to linkTarget.
 struct ZipItem

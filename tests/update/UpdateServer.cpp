@@ -41,7 +41,9 @@ void UpdateServer::serve (const juce::String& name, const juce::MemoryBlock& con
 {
     auto f = file (name);
     f.getParentDirectory().createDirectory();
-    f.replaceWithData (content.getData(), content.getSize());
+    f.deleteFile();
+    f.create();   // replaceWithData leaves no file for no data
+    f.appendData (content.getData(), content.getSize());
 }
 
 void UpdateServer::serve (const juce::String& name, const juce::String& content) const
