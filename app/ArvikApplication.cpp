@@ -1,0 +1,74 @@
+#include "ArvikApplication.h"
+
+#include "AppInfo.h"
+#include "Log.h"
+#include "MainComponent.h"
+#include "UiTypeface.h"
+
+ArvikApplication::~ArvikApplication()
+{
+    mainWindow.reset();
+}
+
+const juce::String ArvikApplication::getApplicationName()
+{
+    return appinfo::applicationName;
+}
+
+const juce::String ArvikApplication::getApplicationVersion()
+{
+    return appinfo::applicationVersion;
+}
+
+bool ArvikApplication::moreThanOneInstanceAllowed()
+{
+    return false;
+}
+
+void ArvikApplication::initialise (const juce::String&)
+{
+    applyUiTypeface();
+    mainWindow = std::make_unique<MainWindow> (getApplicationName());
+}
+
+void ArvikApplication::shutdown()
+{
+    mainWindow.reset();
+}
+
+void ArvikApplication::anotherInstanceStarted (const juce::String&)
+{
+}
+
+void ArvikApplication::systemRequestedQuit()
+{
+    quit();
+}
+
+ArvikApplication::MainWindow::MainWindow (const juce::String& name)
+    : juce::DocumentWindow (name,
+                            juce::Desktop::getInstance().getDefaultLookAndFeel()
+                                .findColour (juce::ResizableWindow::backgroundColourId),
+                            juce::DocumentWindow::allButtons)
+{
+    setUsingNativeTitleBar (false);
+    setContentOwned (new MainComponent(), true);
+    setResizable (true, true);
+    setResizeLimits (600, 300, 10000, 10000);
+    setTitleBarTextCentred (false);
+    setVisible (true);
+    centreWithSize (getWidth(), getHeight());
+}
+
+void ArvikApplication::MainWindow::closeButtonPressed()
+{
+    writeLog (TRANS ("Exit"));
+
+    if (auto* app = juce::JUCEApplication::getInstance())
+        app->systemRequestedQuit();
+}
+
+juce::JUCEApplicationBase* createApplicationInstance()
+{
+    return new ArvikApplication();
+}
