@@ -1,5 +1,21 @@
 #include "BoxAnswerer.h"
 
+namespace
+{
+    // How long a box that no answer expects stays open.
+    constexpr juce::uint32 unexpectedBoxMs = 5000;
+
+    juce::TextButton* buttonWithText (juce::Component& box, const juce::String& text)
+    {
+        for (auto* child : box.getChildren())
+            if (auto* button = dynamic_cast<juce::TextButton*> (child))
+                if (button->getButtonText() == text)
+                    return button;
+
+        return nullptr;
+    }
+}
+
 bool operator== (const ShownBox& a, const ShownBox& b)
 {
     return a.title == b.title && a.message == b.message && a.buttons == b.buttons;
@@ -8,12 +24,6 @@ bool operator== (const ShownBox& a, const ShownBox& b)
 std::ostream& operator<< (std::ostream& os, const ShownBox& b)
 {
     return os << "[" << b.title << "] " << b.message << " (" << b.buttons.joinIntoString ("|") << ")";
-}
-
-namespace
-{
-    // How long a box that no answer expects stays open.
-    constexpr juce::uint32 unexpectedBoxMs = 5000;
 }
 
 BoxAnswerer::BoxAnswerer()
@@ -32,7 +42,13 @@ BoxAnswerer::~BoxAnswerer()
 
 void BoxAnswerer::answer (const juce::String& title, const juce::String& button, std::function<bool()> ready)
 {
-    pending.push_back ({ title, button, std::move (ready) });
+    pending.push_back ({ title, button, {}, std::move (ready), title });
+}
+
+void BoxAnswerer::click (std::function<juce::Component*()> find, std::function<bool()> ready,
+                         const juce::String& windowTitle)
+{
+    pending.push_back ({ {}, {}, std::move (find), std::move (ready), windowTitle });
 }
 
 std::vector<juce::AlertWindow*> BoxAnswerer::openBoxes()
@@ -62,21 +78,40 @@ ShownBox BoxAnswerer::describe (juce::AlertWindow& box)
 
 void BoxAnswerer::timerCallback()
 {
-    // One click at a time: the next waits until the clicked box has gone.
-    if (clicked.getComponent() != nullptr && clicked->isCurrentlyModal (false))
+    // One answer at a time: the next waits until the answered box has gone.
+    if (clicked.getComponent() != nullptr && clicked->isShowing())
         return;
 
     clicked = nullptr;
 
-    // Only the topmost box takes the pointer.
+    // Only the topmost modal window takes the pointer.
     auto* mcm = juce::ModalComponentManager::getInstance();
-    auto* box = mcm->getNumModalComponents() > 0 ? dynamic_cast<juce::AlertWindow*> (mcm->getModalComponent (0))
-                                                 : nullptr;
+    auto* topmost = mcm->getNumModalComponents() > 0 ? dynamic_cast<juce::AlertWindow*> (mcm->getModalComponent (0))
+                                                     : nullptr;
 
-    if (box == nullptr || ! box->isShowing())
+    if (answerBox (topmost) || pending.empty() || pending.front().find == nullptr)
         return;
 
-    if (pending.empty() || box->getName() != pending.front().title)
+    auto& next = pending.front();
+    auto* target = next.find();
+
+    if (target == nullptr || ! target->isShowing() || (next.ready && ! next.ready()))
+        return;
+
+    clickAt (*target, next.windowTitle);
+    pending.erase (pending.begin());
+}
+
+// True when the topmost box was dealt with, or is being waited for.
+bool BoxAnswerer::answerBox (juce::AlertWindow* box)
+{
+    if (box == nullptr || ! box->isShowing())
+        return false;
+
+    const bool expected = ! pending.empty() && pending.front().find == nullptr
+                          && box->getName() == pending.front().boxTitle;
+
+    if (! expected)
     {
         if (box != waitingBox.getComponent())
         {
@@ -89,39 +124,39 @@ void BoxAnswerer::timerCallback()
             box->exitModalState (0);
         }
 
-        return;
+        return true;
     }
 
     auto& next = pending.front();
 
     if (next.ready && ! next.ready())
-        return;
+        return true;
 
-    for (auto* child : box->getChildren())
+    if (auto* button = buttonWithText (*box, next.button))
     {
-        if (auto* button = dynamic_cast<juce::TextButton*> (child))
-        {
-            if (button->getButtonText() == next.button)
-            {
-                shown.push_back (describe (*box));
-                clicked = box;
-                click (*button, box->getName());
-                pending.erase (pending.begin());
-                return;
-            }
-        }
+        shown.push_back (describe (*box));
+        clicked = box;
+        clickAt (*button, box->getName());
+        pending.erase (pending.begin());
     }
+
+    return true;
 }
 
-void BoxAnswerer::click (juce::Component& target, const juce::String& windowTitle)
+void BoxAnswerer::clickAt (juce::Component& target, const juce::String& windowTitle)
 {
     const auto centre = target.getScreenBounds().getCentre();
-    const auto x = juce::String (centre.x), y = juce::String (centre.y);
 
     // Waits until the window is mapped; the first move makes sure the second
-    // one is a real movement, which --sync needs.
-    const auto script = "timeout 20 xdotool search --sync --onlyvisible --name '^" + windowTitle + "$' > /dev/null;"
-                        " xdotool mousemove 0 0 mousemove --sync " + x + " " + y + " click 1";
+    // is a real movement, which --sync needs. Menus act on a press and a
+    // release that their own timer sees apart.
+    juce::String script;
+
+    if (windowTitle.isNotEmpty())
+        script << "timeout 20 xdotool search --sync --onlyvisible --name '^" << windowTitle << "$' > /dev/null; ";
+
+    script << "xdotool mousemove 0 0 mousemove --sync " << centre.x << " " << centre.y
+           << " sleep 0.1 mousedown 1 sleep 0.1 mouseup 1";
 
     auto process = std::make_unique<juce::ChildProcess>();
     process->start (juce::StringArray { "/bin/sh", "-c", script }, 0);
