@@ -1,6 +1,7 @@
 #include "LabelLoader.h"
 
 #include "FileReplace.h"
+#include "GuardedXml.h"
 
 #include <limits>
 
@@ -68,7 +69,7 @@ int loadLabelTexts (int codePage)
 {
     setBuiltInLabelTexts();
 
-    const auto root = juce::XmlDocument::parse (languageFile());
+    const auto root = readGuardedXmlFile (languageFile());
 
     if (root == nullptr)
     {

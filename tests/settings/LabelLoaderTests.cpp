@@ -170,6 +170,17 @@ std::string languageDocument (const std::string& version, const std::string& sec
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<brenlow_Flintmoor>\n" + version + "\n" + sections + "\n</brenlow_Flintmoor>\n";
 }
 
+// <r>, then <a> and </a> each depth times, then </r>.
+std::string deeplyNested (int depth)
+{
+    std::string text = "<r>";
+
+    for (int i = 0; i < depth; ++i)  text += "<a>";
+    for (int i = 0; i < depth; ++i)  text += "</a>";
+
+    return text + "</r>";
+}
+
 const std::string goodVersion = "<Version Version=\"2021062902\"/>";
 const std::string menuSection = "<MENU><file><LOCAL CPID=\"0037\" name=\"Old\"/></file></MENU>";
 const std::string pageSection = "<PARA/>";
@@ -256,7 +267,11 @@ INSTANTIATE_TEST_SUITE_P (Cases, InvalidLanguageFileTest, ::testing::Values (
     InvalidFile { "NoVersionElement", languageDocument ("", menuSection + pageSection + tipSection) },
     InvalidFile { "NoMenuSection",    languageDocument (goodVersion, pageSection + tipSection) },
     InvalidFile { "NoPageSection",    languageDocument (goodVersion, menuSection + tipSection) },
-    InvalidFile { "NoTipSection",     languageDocument (goodVersion, menuSection + pageSection) }),
+    InvalidFile { "NoTipSection",     languageDocument (goodVersion, menuSection + pageSection) },
+    // Crafted files: each once crashed the start-up or read past the buffer.
+    InvalidFile { "Nesting30000Deep", deeplyNested (30000) },
+    InvalidFile { "RecursiveEntity",  "<!DOCTYPE r [<!ENTITY a \"x&a;\">]><r><Version Version=\"&a;\"/></r>" },
+    InvalidFile { "TruncatedUtf8",    "<r><Version Version=\"2021062902\"/>\xe4" }),
     CaseName());
 
 //==============================================================================
