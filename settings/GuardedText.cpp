@@ -1,5 +1,7 @@
 #include "GuardedText.h"
 
+#include <limits>
+
 namespace
 {
     using Chars = std::vector<juce::juce_wchar>;
@@ -110,6 +112,50 @@ bool decodeGuardedText (const juce::MemoryBlock& bytes, std::vector<juce::juce_w
         text = std::move (out);
 
     return ok;
+}
+
+juce::String decodeLenientText (const juce::MemoryBlock& bytes)
+{
+    const auto* p = static_cast<const juce::uint8*> (bytes.getData());
+    const auto n = bytes.getSize();
+    const bool little = n >= 2 && p[0] == 0xFF && p[1] == 0xFE;
+    const bool big = n >= 2 && p[0] == 0xFE && p[1] == 0xFF;
+
+    if (! little && ! big)
+        return juce::String::createStringFromData (p, (int) juce::jmin (n, (size_t) std::numeric_limits<int>::max()));
+
+    auto unit = [&] (size_t k) -> juce::uint32
+    {
+        return big ? (juce::uint32) ((p[k] << 8) | p[k + 1]) : (juce::uint32) ((p[k + 1] << 8) | p[k]);
+    };
+
+    Chars out;
+    out.reserve (n / 2);
+
+    for (size_t k = 2; k + 1 < n; k += 2)
+    {
+        auto c = unit (k);
+
+        if (c >= 0xD800 && c <= 0xDFFF)
+        {
+            const auto low = k + 3 < n ? unit (k + 2) : 0;
+
+            if (c <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF)
+            {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                k += 2;
+            }
+            else
+            {
+                c = 0xFFFD;
+            }
+        }
+
+        out.push_back ((juce::juce_wchar) c);
+    }
+
+    out.push_back (0);
+    return juce::String (juce::CharPointer_UTF32 (out.data()));
 }
 
 bool readBoundedFile (const juce::File& file, size_t maxBytes, juce::MemoryBlock& bytes)

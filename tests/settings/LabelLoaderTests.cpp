@@ -234,6 +234,10 @@ TEST_F (LabelLoaderTest, SaveReplacesTheWholeFile)
     writeBytes (languageFile(), std::string (5000, 'x'));
     saveLanguageFile ("<a/>\n");
     EXPECT_EQ (readBytes (languageFile()), utf16leWithMark (u"<a/>\r\n"));
+
+    // A character beyond U+FFFF as a surrogate pair, not cut to 16 bits.
+    saveLanguageFile (juce::String::fromUTF8 (u8"<a v=\"\U0001F4BE\"/>\r\n"));
+    EXPECT_EQ (readBytes (languageFile()), utf16leWithMark (u"<a v=\"\U0001F4BE\"/>\r\n"));
 }
 
 //==============================================================================
