@@ -194,8 +194,33 @@ TEST_F (LabelLoaderTest, LanguageFileLivesInTheExecutableFolderUnlessMoved)
     EXPECT_EQ (languageFile(), exeFolder().getChildFile ("language.xml"));
 
     setLanguageFileFolder ({});
-    EXPECT_EQ (languageFile(), juce::File::getSpecialLocation (juce::File::currentExecutableFile)
-                                   .getParentDirectory().getChildFile ("language.xml"));
+    EXPECT_EQ (languageFile(), juce::File ("/proc/self/exe").getLinkedTarget().getSiblingFile ("language.xml"));
+}
+
+// Started through PATH, or by a relative path with the working directory
+// changed afterwards, the program still finds the file beside itself.
+TEST_F (LabelLoaderTest, LanguageFileStaysBesideTheExecutableHoweverItIsStarted)
+{
+    const juce::File probe (FLINT_LANGUAGE_FILE_PROBE);
+    const auto folder = probe.getParentDirectory();
+    const auto quoted = [] (const juce::File& f) { return "'" + f.getFullPathName() + "'"; };
+
+    const juce::StringArray commands {
+        "cd " + quoted (temp.get()) + " && PATH=" + quoted (folder) + " " + probe.getFileName(),
+        "cd " + quoted (folder.getParentDirectory()) + " && ./" + folder.getFileName() + "/" + probe.getFileName()
+            + " " + quoted (temp.get())
+    };
+
+    for (auto& command : commands)
+    {
+        juce::ChildProcess child;
+        ASSERT_TRUE (child.start (juce::StringArray { "/bin/sh", "-c", command })) << command;
+        const auto output = child.readAllProcessOutput().trim();
+        child.waitForProcessToFinish (60000);
+
+        EXPECT_EQ (child.getExitCode(), 0u) << command;
+        EXPECT_EQ (output, folder.getChildFile ("language.xml").getFullPathName()) << command;
+    }
 }
 
 TEST_F (LabelLoaderTest, FirstStartWritesTheDefaultFileAndTheNextLoadUsesIt)
