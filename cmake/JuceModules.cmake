@@ -15,6 +15,15 @@ find_package(PNG REQUIRED)
 find_package(JPEG REQUIRED)
 find_package(Threads REQUIRED)
 
+# HTTP: on Linux through libcurl, so that https works as it does with the
+# system's HTTP stack on Windows.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    find_package(CURL REQUIRED)
+    set(FLINT_JUCE_USE_CURL 1)
+else()
+    set(FLINT_JUCE_USE_CURL 0)
+endif()
+
 set(_flint_juce_modules juce_core juce_events juce_data_structures juce_graphics juce_gui_basics)
 
 add_library(juce_modules STATIC)
@@ -30,7 +39,7 @@ target_compile_definitions(juce_modules PUBLIC
     JUCE_MODAL_LOOPS_PERMITTED=1
     JUCE_DISPLAY_SPLASH_SCREEN=0
     JUCE_WEB_BROWSER=0
-    JUCE_USE_CURL=0
+    JUCE_USE_CURL=${FLINT_JUCE_USE_CURL}
     JUCE_STRICT_REFCOUNTEDPOINTER=1
     $<IF:$<CONFIG:Debug>,DEBUG=1 _DEBUG=1,NDEBUG=1>)
 target_compile_options(juce_modules PRIVATE -w)
@@ -45,4 +54,7 @@ if(WIN32)
 else()
     target_link_libraries(juce_modules PUBLIC
         PkgConfig::FREETYPE2 PNG::PNG JPEG::JPEG ZLIB::ZLIB Threads::Threads ${CMAKE_DL_LIBS} rt)
+endif()
+if(FLINT_JUCE_USE_CURL)
+    target_link_libraries(juce_modules PUBLIC CURL::libcurl)
 endif()

@@ -3,7 +3,34 @@
 juce::MemoryBlock utf16FileBytes (const juce::String& text)
 {
     juce::MemoryOutputStream out;
-    out.writeText (text, true, true, "\r\n");
+    out.write ("\xff\xfe", 2);
+
+    auto unit = [&out] (juce::uint32 u) { out.writeShort ((short) (juce::uint16) u); };
+    bool lastWasReturn = false;
+
+    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    {
+        auto c = (juce::uint32) p.getAndAdvance();
+
+        if (c == '\n' && ! lastWasReturn)
+            unit ('\r');
+
+        lastWasReturn = (c == '\r');
+
+        // One unit each would cut a character beyond U+FFFF to its low 16 bits.
+        if (c >= 0x10000 && c <= 0x10FFFF)
+        {
+            c -= 0x10000;
+            unit (0xD800 + (c >> 10));
+            unit (0xDC00 + (c & 0x3FF));
+        }
+        else
+        {
+            // A lone surrogate or a value beyond Unicode cannot be written as UTF-16.
+            unit (c > 0xFFFF || (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : c);
+        }
+    }
+
     return out.getMemoryBlock();
 }
 

@@ -3,7 +3,8 @@
 #include <juce_core/juce_core.h>
 
 // The bytes of a text file as the settings and language files are stored:
-// FF FE, then UTF-16LE, with a lone LF written as CR LF.
+// FF FE, then UTF-16LE (a character beyond U+FFFF as a surrogate pair),
+// with a lone LF written as CR LF.
 juce::MemoryBlock utf16FileBytes (const juce::String& text);
 
 // Writes the bytes to a temporary file beside the target and renames it over

@@ -1,6 +1,9 @@
 #include "LabelLoader.h"
 
 #include "FileReplace.h"
+#include "GuardedXml.h"
+
+#include "ExecutableFolder.h"
 
 #include <limits>
 
@@ -52,11 +55,17 @@ namespace
 
 juce::File languageFile()
 {
-    const auto folder = languageFolderOverride != juce::File()
-                            ? languageFolderOverride
-                            : juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory();
+    if (languageFolderOverride != juce::File())
+        return languageFolderOverride.getChildFile ("language.xml");
 
-    return folder.getChildFile ("language.xml");
+    // Not JUCE's currentExecutableFile: on Linux it joins the working directory
+    // with argv[0] at every call, so it follows the working directory.
+    const auto& folder = platform::executableFolder();
+
+    if (folder.empty())
+        return juce::File::getSpecialLocation (juce::File::currentExecutableFile).getSiblingFile ("language.xml");
+
+    return juce::File (juce::String::fromUTF8 (folder.c_str(), (int) folder.size())).getChildFile ("language.xml");
 }
 
 void setLanguageFileFolder (const juce::File& folder)
@@ -68,7 +77,7 @@ int loadLabelTexts (int codePage)
 {
     setBuiltInLabelTexts();
 
-    const auto root = juce::XmlDocument::parse (languageFile());
+    const auto root = readGuardedXmlFile (languageFile());
 
     if (root == nullptr)
     {

@@ -1,6 +1,7 @@
 #include "Settings.h"
 
 #include "FileReplace.h"
+#include "GuardedText.h"
 
 juce::String SettingValues[numSettingValues];
 
@@ -42,6 +43,9 @@ namespace
         return text;
     }
 
+    // A real settings file is a few hundred bytes; a larger one is not read.
+    constexpr size_t maxSettingsFileBytes = 1024 * 1024;
+
     void readLine (const juce::String& line)
     {
         for (auto index : readOrder)
@@ -62,38 +66,45 @@ juce::File settingsFile()
     return juce::File::getCurrentWorkingDirectory().getChildFile ("dfu.init");
 }
 
+void readSettingsBytes (const juce::MemoryBlock& bytes)
+{
+    juce::StringArray lines;
+    lines.addLines (decodeLenientText (bytes));
+
+    for (auto& line : lines)
+        readLine (line);
+}
+
+juce::MemoryBlock settingsFileBytes()
+{
+    return utf16FileBytes (fileText (SettingValues));
+}
+
 int loadSettings()
 {
     const auto file = settingsFile();
+    juce::MemoryBlock bytes;
 
-    if (file.exists())
+    if (readBoundedFile (file, maxSettingsFileBytes, bytes))
     {
-        juce::StringArray lines;
-        lines.addLines (file.loadFileAsString());
-
-        for (auto& line : lines)
-            readLine (line);
+        readSettingsBytes (bytes);
 
         if (SettingValues[settingSoftVersion] == settingsFileVersion)
             return 0;
     }
 
-    // Missing or outdated: the whole file is replaced by the defaults. The
-    // text is built before the values change, so a failed write leaves the
-    // values as read.
+    // Missing, unreadable or outdated: every value read is discarded, and the
+    // defaults are in force even when the default file cannot be written.
     juce::String defaults[numSettingValues];
     setDefaults (defaults);
-
-    if (! replaceFileWith (file, utf16FileBytes (fileText (defaults))))
-        return -1;
 
     for (auto index : writtenOrder)
         SettingValues[index] = defaults[index];
 
-    return 0;
+    return replaceFileWith (file, settingsFileBytes()) ? 0 : -1;
 }
 
 int saveSettings()
 {
-    return replaceFileWith (settingsFile(), utf16FileBytes (fileText (SettingValues))) ? 0 : -1;
+    return replaceFileWith (settingsFile(), settingsFileBytes()) ? 0 : -1;
 }

@@ -24,15 +24,23 @@ extern juce::String SettingValues[numSettingValues];
 // The version the file must carry; any other discards the whole file.
 extern const char* const settingsFileVersion;
 
-// Reads the file into SettingValues. When it is missing or of another version
-// the eight stored values get their defaults and the default file is written.
-// 0, or -1 when the default file could not be written: the values then stay
-// as read (all empty after a missing file).
+// Reads the file into SettingValues. When it is missing, unreadable (larger
+// than a settings file can sensibly be among that) or of another version, the
+// eight stored values get their defaults and the default file is written.
+// 0, or -1 when the default file could not be written; the defaults are in
+// force either way.
 int loadSettings();
 
 // Replaces the file with the eight stored values as they are in memory.
 // 0, or -1 when the new file could not be written; the old file is then kept.
 int saveSettings();
+
+// Reads the lines of a settings file's bytes (UTF-16 of either byte order with
+// its mark, otherwise UTF-8) into SettingValues, without checking the version.
+void readSettingsBytes (const juce::MemoryBlock& bytes);
+
+// The bytes saveSettings writes for the values in memory.
+juce::MemoryBlock settingsFileBytes();
 
 // "dfu.init" in the current working directory.
 juce::File settingsFile();

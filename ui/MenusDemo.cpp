@@ -1,12 +1,14 @@
 #include "MenusDemo.h"
 
 #include "AppInfo.h"
+#include "CheckNewSofyVersion.h"
 #include "CodePage.h"
 #include "FrameCodec.h"
 #include "LabelTables.h"
 #include "Log.h"
 #include "MyMsg.h"
 #include "Settings.h"
+#include "UpdateListAddress.h"
 
 namespace
 {
@@ -234,6 +236,9 @@ void MenusDemo::setDeviceAddress (int index)
 // Help > Check for updates: the online update's check goes here.
 void MenusDemo::checkForUpdates()
 {
+    // Synchronous: the check blocks the message thread until it has answered.
+    auto check = std::make_unique<CheckNewSofyVersion>();
+    check->checkForNewVersion (juce::URL (updateListAddress), "Flintmoor");
 }
 
 void MenusDemo::postLanguage (int codePage)

@@ -170,6 +170,17 @@ std::string languageDocument (const std::string& version, const std::string& sec
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<brenlow_Flintmoor>\n" + version + "\n" + sections + "\n</brenlow_Flintmoor>\n";
 }
 
+// <r>, then <a> and </a> each depth times, then </r>.
+std::string deeplyNested (int depth)
+{
+    std::string text = "<r>";
+
+    for (int i = 0; i < depth; ++i)  text += "<a>";
+    for (int i = 0; i < depth; ++i)  text += "</a>";
+
+    return text + "</r>";
+}
+
 const std::string goodVersion = "<Version Version=\"2021062902\"/>";
 const std::string menuSection = "<MENU><file><LOCAL CPID=\"0037\" name=\"Old\"/></file></MENU>";
 const std::string pageSection = "<PARA/>";
@@ -183,8 +194,33 @@ TEST_F (LabelLoaderTest, LanguageFileLivesInTheExecutableFolderUnlessMoved)
     EXPECT_EQ (languageFile(), exeFolder().getChildFile ("language.xml"));
 
     setLanguageFileFolder ({});
-    EXPECT_EQ (languageFile(), juce::File::getSpecialLocation (juce::File::currentExecutableFile)
-                                   .getParentDirectory().getChildFile ("language.xml"));
+    EXPECT_EQ (languageFile(), juce::File ("/proc/self/exe").getLinkedTarget().getSiblingFile ("language.xml"));
+}
+
+// Started through PATH, or by a relative path with the working directory
+// changed afterwards, the program still finds the file beside itself.
+TEST_F (LabelLoaderTest, LanguageFileStaysBesideTheExecutableHoweverItIsStarted)
+{
+    const juce::File probe (FLINT_LANGUAGE_FILE_PROBE);
+    const auto folder = probe.getParentDirectory();
+    const auto quoted = [] (const juce::File& f) { return "'" + f.getFullPathName() + "'"; };
+
+    const juce::StringArray commands {
+        "cd " + quoted (temp.get()) + " && PATH=" + quoted (folder) + " " + probe.getFileName(),
+        "cd " + quoted (folder.getParentDirectory()) + " && ./" + folder.getFileName() + "/" + probe.getFileName()
+            + " " + quoted (temp.get())
+    };
+
+    for (auto& command : commands)
+    {
+        juce::ChildProcess child;
+        ASSERT_TRUE (child.start (juce::StringArray { "/bin/sh", "-c", command })) << command;
+        const auto output = child.readAllProcessOutput().trim();
+        child.waitForProcessToFinish (60000);
+
+        EXPECT_EQ (child.getExitCode(), 0u) << command;
+        EXPECT_EQ (output, folder.getChildFile ("language.xml").getFullPathName()) << command;
+    }
 }
 
 TEST_F (LabelLoaderTest, FirstStartWritesTheDefaultFileAndTheNextLoadUsesIt)
@@ -223,6 +259,10 @@ TEST_F (LabelLoaderTest, SaveReplacesTheWholeFile)
     writeBytes (languageFile(), std::string (5000, 'x'));
     saveLanguageFile ("<a/>\n");
     EXPECT_EQ (readBytes (languageFile()), utf16leWithMark (u"<a/>\r\n"));
+
+    // A character beyond U+FFFF as a surrogate pair, not cut to 16 bits.
+    saveLanguageFile (juce::String::fromUTF8 (u8"<a v=\"\U0001F4BE\"/>\r\n"));
+    EXPECT_EQ (readBytes (languageFile()), utf16leWithMark (u"<a v=\"\U0001F4BE\"/>\r\n"));
 }
 
 //==============================================================================
@@ -256,7 +296,11 @@ INSTANTIATE_TEST_SUITE_P (Cases, InvalidLanguageFileTest, ::testing::Values (
     InvalidFile { "NoVersionElement", languageDocument ("", menuSection + pageSection + tipSection) },
     InvalidFile { "NoMenuSection",    languageDocument (goodVersion, pageSection + tipSection) },
     InvalidFile { "NoPageSection",    languageDocument (goodVersion, menuSection + tipSection) },
-    InvalidFile { "NoTipSection",     languageDocument (goodVersion, menuSection + pageSection) }),
+    InvalidFile { "NoTipSection",     languageDocument (goodVersion, menuSection + pageSection) },
+    // Crafted files: each once crashed the start-up or read past the buffer.
+    InvalidFile { "Nesting30000Deep", deeplyNested (30000) },
+    InvalidFile { "RecursiveEntity",  "<!DOCTYPE r [<!ENTITY a \"x&a;\">]><r><Version Version=\"&a;\"/></r>" },
+    InvalidFile { "TruncatedUtf8",    "<r><Version Version=\"2021062902\"/>\xe4" }),
     CaseName());
 
 //==============================================================================

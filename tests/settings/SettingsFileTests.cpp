@@ -204,7 +204,6 @@ struct FailedDefaultWrite
 {
     const char* name;
     std::string bytes;          // empty: no file
-    const char* languageAfter;  // the values stay as read
 };
 
 inline std::ostream& operator<< (std::ostream& os, const FailedDefaultWrite& c) { return os << c.name; }
@@ -212,13 +211,14 @@ inline std::ostream& operator<< (std::ostream& os, const FailedDefaultWrite& c) 
 class FailedDefaultWriteTest : public SettingsFixture,
                                public ::testing::WithParamInterface<FailedDefaultWrite> {};
 
-TEST_P (FailedDefaultWriteTest, KeepsTheValuesAsReadAndTheOldFile)
+TEST_P (FailedDefaultWriteTest, PutsTheDefaultsInForceAndKeepsTheOldFile)
 {
     const auto& c = GetParam();
 
     if (! c.bytes.empty())
         writeBytes (settingsFile(), c.bytes);
 
+    SettingValues[settingLastComPort] = "COM7";
     int result = 0;
     {
         WritesFail full;
@@ -228,11 +228,44 @@ TEST_P (FailedDefaultWriteTest, KeepsTheValuesAsReadAndTheOldFile)
     EXPECT_EQ (result, -1);
     EXPECT_EQ (readBytes (settingsFile()), c.bytes);
     EXPECT_EQ (fileNamesIn (temp.get()), c.bytes.empty() ? juce::StringArray() : juce::StringArray ("dfu.init"));
-    EXPECT_EQ (SettingValues[settingLanguage], c.languageAfter);
-    EXPECT_EQ (SettingValues[settingComBaud], "");
+    expectDefaultValues();
+    EXPECT_EQ (SettingValues[settingLastComPort], "COM7");
 }
 
 INSTANTIATE_TEST_SUITE_P (Cases, FailedDefaultWriteTest, ::testing::Values (
-    FailedDefaultWrite { "Missing",  "", "" },
-    FailedDefaultWrite { "Outdated", "Soft_Version=V0\r\nlanguage=chinese\r\n", "chinese" }),
+    FailedDefaultWrite { "Missing",  "" },
+    FailedDefaultWrite { "Outdated", "Soft_Version=V0\r\nlanguage=chinese\r\nComBaud=1,9600\r\nFirmPath=/old.dsb\r\n" }),
     CaseName());
+
+//==============================================================================
+// A path with a character beyond U+FFFF goes out as a surrogate pair and comes back the same.
+TEST_F (SettingsFileTest, CharactersBeyondTheBasicPlaneSurviveSaveAndLoad)
+{
+    ASSERT_EQ (loadSettings(), 0);
+    const auto path = juce::String::fromUTF8 (u8"/home/op/\U0001F4BE/fw.dsb");
+    SettingValues[settingFirmPath] = path;
+    ASSERT_EQ (saveSettings(), 0);
+
+    EXPECT_NE (readBytes (settingsFile()).find (utf16leWithMark (u"FirmPath=/home/op/\U0001F4BE/fw.dsb\r\n").substr (2)),
+               std::string::npos);
+
+    SettingValues[settingFirmPath] = {};
+    ASSERT_EQ (loadSettings(), 0);
+    EXPECT_EQ (SettingValues[settingFirmPath], path);
+}
+
+// Larger than any settings file: unreadable, so replaced by the defaults without being read.
+TEST_F (SettingsFileTest, OversizedFileIsReplacedByTheDefaults)
+{
+    {
+        juce::FileOutputStream out (settingsFile());
+        ASSERT_TRUE (out.openedOk());
+        ASSERT_TRUE (out.writeText ("Soft_Version=Brenlow Flintmoor V1.0.0\r\nlanguage=chinese\r\n", false, false, nullptr));
+        ASSERT_TRUE (out.setPosition ((juce::int64) 4 << 30));
+        ASSERT_TRUE (out.writeByte ('\n'));
+    }
+
+    EXPECT_EQ (loadSettings(), 0);
+    expectDefaultValues();
+    EXPECT_EQ (readBytes (settingsFile()), utf16leWithMark (defaultSettingsText));
+}

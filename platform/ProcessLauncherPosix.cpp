@@ -1,0 +1,61 @@
+#include "ProcessLauncher.h"
+
+#include <cerrno>
+#include <spawn.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace
+{
+    // Starts argv[0] in a session of its own, so that it does not go with this
+    // program's terminal or process group. Exec failures (missing file, no
+    // execute permission) come back from posix_spawn.
+    bool spawnDetached (const juce::StringArray& args)
+    {
+        std::vector<std::string> storage;
+        for (auto& a : args)
+            storage.push_back (a.toStdString());
+
+        std::vector<char*> argv;
+        for (auto& s : storage)
+            argv.push_back (s.data());
+        argv.push_back (nullptr);
+
+        posix_spawnattr_t attributes;
+        if (posix_spawnattr_init (&attributes) != 0)
+            return false;
+
+        posix_spawnattr_setflags (&attributes, POSIX_SPAWN_SETSID);
+
+        pid_t pid = 0;
+        const auto error = posix_spawn (&pid, argv[0], nullptr, &attributes, argv.data(), environ);
+        posix_spawnattr_destroy (&attributes);
+        return error == 0;
+    }
+}
+
+// The package's batch file holds shell commands here.
+bool platform::startBatchFile (const juce::File& file)
+{
+    if (! file.existsAsFile())
+        return false;
+
+    return spawnDetached ({ "/bin/sh", file.getFullPathName() });
+}
+
+// Zip archives carry no permissions for JUCE to restore, so an unpacked
+// executable may lack its execute bit.
+bool platform::startExecutable (const juce::File& file)
+{
+    if (! file.existsAsFile())
+        return false;
+
+    const auto path = file.getFullPathName();
+
+    if (access (path.toRawUTF8(), X_OK) != 0 && ! file.setExecutePermission (true))
+        return false;
+
+    return spawnDetached ({ path });
+}

@@ -1,0 +1,297 @@
+// Downloading a package through the update server and unpacking it, without
+// the progress window: download and install called on the test's thread.
+#include "UpdateFixture.h"
+
+#include "DownloadNewVersionThread.h"
+
+namespace
+{
+const juce::String packageBytes = juce::String::repeatedString ("0123456789", 90);   // 900 bytes
+
+// Every "@" in the routes and in the texts stands for the server's address.
+constexpr const char* redirectChain = R"({
+    "/r1": {"status": 302, "location": "@/r2"},
+    "/r2": {"status": 302, "location": "@/r3"},
+    "/r3": {"status": 302, "location": "@/r4"},
+    "/r4": {"status": 302, "location": "@/r5"},
+    "/r5": {"status": 302, "location": "@/r6"},
+    "/r6": {"file": "pkg.bin"},
+    "/lower": {"status": 302, "location": "@/pkg.bin", "header": "location"},
+    "/bare": {"status": 302},
+    "/empty-location": {"status": 302, "location": ""},
+    "/relative": {"status": 302, "location": "/pkg.bin"},
+    "/moved": {"status": 301, "location": "@/pkg.bin"},
+    "/empty": {"body": ""},
+    "/slow": {"file": "pkg.bin", "chunk": 100, "delayMs": 20}
+})";
+
+struct DownloadCase
+{
+    const char* name;
+    const char* start;      // path on the server
+    const char* failure;    // "" when the download ends ok
+    int bytes;              // received when ok
+    std::vector<const char*> requests;
+};
+
+std::ostream& operator<< (std::ostream& os, const DownloadCase& c) { return os << c.name; }
+
+class Download : public UpdateFixture,
+                 public ::testing::WithParamInterface<DownloadCase>
+{
+protected:
+    juce::String withAddress (const juce::String& text) const { return text.replace ("@", server.address ({})); }
+};
+
+TEST_P (Download, FollowsRedirectsByHand)
+{
+    const auto& c = GetParam();
+    server.serve ("pkg.bin", packageBytes);
+    server.setRoutes (redirectChain);
+
+    DownloadNewVersionThread thread (juce::URL (server.address (c.start)), {}, work ("app"));
+    juce::MemoryBlock data;
+    const auto result = thread.download (data);
+
+    EXPECT_EQ (result.getErrorMessage(), withAddress (c.failure));
+
+    if (result.wasOk())
+    {
+        EXPECT_EQ (data.toString(), packageBytes.substring (0, c.bytes));
+    }
+
+    juce::StringArray expected;
+    for (auto* path : c.requests)
+        expected.add (juce::String ("GET ") + path);
+
+    EXPECT_EQ (server.requests(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P (Answers, Download, ::testing::Values (
+    DownloadCase { "Direct",             "/pkg.bin",   "", 900, { "/pkg.bin" } },
+    DownloadCase { "SlowBody",           "/slow",      "", 900, { "/slow" } },
+    DownloadCase { "FourRedirects",      "/r2",        "", 900, { "/r2", "/r3", "/r4", "/r5", "/r6" } },
+    DownloadCase { "LowerCaseLocation",  "/lower",     "", 900, { "/lower", "/pkg.bin" } },
+    DownloadCase { "EmptyBody",          "/empty",     "", 0,   { "/empty" } },
+    DownloadCase { "FiveRedirects",      "/r1",        "Failed to download from: @/r6", 0, { "/r1", "/r2", "/r3", "/r4", "/r5" } },
+    DownloadCase { "NoLocation",         "/bare",      "Failed to download from: @/bare", 0, { "/bare" } },
+    DownloadCase { "EmptyLocation",      "/empty-location", "Failed to download from: @/empty-location", 0, { "/empty-location" } },
+    DownloadCase { "RelativeLocation",   "/relative",  "Failed to download from: /pkg.bin", 0, { "/relative" } },
+    DownloadCase { "MovedIsNotFollowed", "/moved",     "Failed to download from: @/moved", 0, { "/moved" } },
+    DownloadCase { "NotFound",           "/none.zip",  "Failed to download from: @/none.zip", 0, { "/none.zip" } },
+    DownloadCase { "QueryDropped",       "/none.zip?token=secret&id=7", "Failed to download from: @/none.zip", 0,
+                   { "/none.zip?token=secret&id=7" } }),
+    CaseName());
+
+TEST_F (UpdateFixture, DownloadFromAClosedPortFails)
+{
+    juce::String address;
+    {
+        UpdateServer gone;
+        address = gone.address ("/pkg.zip");
+    }
+
+    DownloadNewVersionThread thread (juce::URL (address), {}, work ("app"));
+    juce::MemoryBlock data;
+    EXPECT_EQ (thread.download (data).getErrorMessage(), "Failed to download from: " + address);
+}
+
+// Cut early, the connection fails; cut late, the download ends with what came
+// and the unpacking refuses it. Either way nothing is installed.
+TEST_F (UpdateFixture, ACutOffPackageIsNeverInstalled)
+{
+    juce::Random random (11);
+    juce::MemoryOutputStream text;
+    for (int i = 0; i < 200000; ++i)
+        text << juce::String::toHexString (random.nextInt64());
+    const auto big = text.toString();
+
+    server.serve ("small.zip", makeZip ({ { "autoUpdate.bat", "batch" } }));
+    server.serve ("big.zip", makeZip ({ { "autoUpdate.bat", "batch" }, { "data.bin", big } }));
+    server.setRoutes (R"({"/small.zip": {"file": "small.zip", "cutAfter": 60},
+                          "/big.zip": {"file": "big.zip", "cutAfter": 1000000, "chunk": 65536, "delayMs": 5}})");
+
+    for (auto* path : { "/small.zip", "/big.zip" })
+    {
+        DownloadNewVersionThread thread (juce::URL (server.address (path)), {}, work ("app"));
+        juce::MemoryBlock data;
+        auto result = thread.download (data);
+
+        if (result.wasOk())
+        {
+            EXPECT_LE (data.getSize(), 1000000u) << path;
+            result = DownloadNewVersionThread::install (data, work ("app"));
+        }
+
+        EXPECT_TRUE (result.failed()) << path;
+        EXPECT_FALSE (work ("app").exists()) << path;
+    }
+}
+
+//==============================================================================
+const std::vector<ZipItem> newPackage { { "autoUpdate.bat", "new batch" },
+                                        { "Flintmoor.exe", "new program" },
+                                        { "docs/readme.txt", "new readme" } };
+
+juce::MemoryBlock newPackageZip() { return makeZip (newPackage); }
+
+void fillFolder (const juce::File& folder, const juce::String& marker)
+{
+    folder.createDirectory();
+    folder.getChildFile ("marker.txt").replaceWithText (marker);
+}
+
+juce::String markerIn (const juce::File& folder) { return folder.getChildFile ("marker.txt").loadFileAsString(); }
+
+bool holdsNewPackage (const juce::File& folder)
+{
+    return entryNames (folder) == juce::StringArray { "Flintmoor.exe", "autoUpdate.bat", "docs" }
+        && folder.getChildFile ("docs/readme.txt").loadFileAsString() == "new readme";
+}
+
+using Install = UpdateFixture;
+
+TEST_F (Install, UnpacksIntoANewFolder)
+{
+    EXPECT_TRUE (DownloadNewVersionThread::install (newPackageZip(), work ("app")).wasOk());
+
+    EXPECT_TRUE (holdsNewPackage (work ("app")));
+    EXPECT_EQ (entryNames (workFolder.get()), juce::StringArray { "app" });
+}
+
+TEST_F (Install, KeepsThePreviousFolderUnderTheOldName)
+{
+    fillFolder (work ("app"), "previous");
+
+    EXPECT_TRUE (DownloadNewVersionThread::install (newPackageZip(), work ("app")).wasOk());
+
+    EXPECT_TRUE (holdsNewPackage (work ("app")));
+    EXPECT_EQ (markerIn (work ("app_old")), "previous");
+    EXPECT_EQ (entryNames (workFolder.get()), (juce::StringArray { "app", "app_old" }));
+}
+
+TEST_F (Install, NumbersTheOldFolderWhenItsNameIsTaken)
+{
+    fillFolder (work ("app"), "previous");
+    fillFolder (work ("app_old"), "earlier");
+
+    EXPECT_TRUE (DownloadNewVersionThread::install (newPackageZip(), work ("app")).wasOk());
+
+    EXPECT_TRUE (holdsNewPackage (work ("app")));
+    EXPECT_EQ (markerIn (work ("app_old")), "earlier");
+    EXPECT_EQ (markerIn (work ("app_old(2)")), "previous");
+    EXPECT_EQ (entryNames (workFolder.get()), (juce::StringArray { "app", "app_old", "app_old(2)" }));
+}
+
+TEST_F (Install, RefusesWhatIsNotAnArchive)
+{
+    const auto zip = newPackageZip();
+
+    for (const auto& data : { juce::MemoryBlock(),
+                              juce::MemoryBlock ("<html>Not found</html>", 22),
+                              juce::MemoryBlock (zip.getData(), zip.getSize() / 2) })
+    {
+        for (const bool withPrevious : { false, true })
+        {
+            TempFolder folder;
+            const auto app = folder / "app";
+
+            if (withPrevious)
+                fillFolder (app, "previous");
+
+            EXPECT_EQ (DownloadNewVersionThread::install (data, app).getErrorMessage(),
+                       "The downloaded file wasn't a valid JUCE file!");
+            EXPECT_EQ (entryNames (folder.get()), withPrevious ? juce::StringArray { "app" } : juce::StringArray());
+
+            if (withPrevious)
+            {
+                EXPECT_EQ (entryNames (app), juce::StringArray { "marker.txt" });
+            }
+        }
+    }
+}
+
+// The last entry needs a folder where the first entry put a file.
+TEST_F (Install, APackageThatDoesNotUnpackCompletelyNeverBecomesApp)
+{
+    const auto zip = makeZip ({ { "autoUpdate.bat", "new batch" },
+                                { "Flintmoor.exe", "new program" },
+                                { "autoUpdate.bat/extra.txt", "cannot be written" } });
+
+    for (const bool withPrevious : { false, true })
+    {
+        TempFolder folder;
+        const auto app = folder / "app";
+
+        if (withPrevious)
+            fillFolder (app, "previous");
+
+        const auto result = DownloadNewVersionThread::install (zip, app);
+
+        EXPECT_TRUE (result.getErrorMessage().startsWith ("Failed to create target folder: ")) << result.getErrorMessage();
+        EXPECT_TRUE (result.getErrorMessage().endsWith ("autoUpdate.bat")) << result.getErrorMessage();
+        EXPECT_EQ (entryNames (folder.get()), withPrevious ? juce::StringArray { "app" } : juce::StringArray());
+
+        if (withPrevious)
+        {
+            EXPECT_EQ (entryNames (app), juce::StringArray { "marker.txt" });
+        }
+    }
+}
+
+//==============================================================================
+struct HostileCase
+{
+    const char* name;
+    std::function<std::vector<ZipItem> (const juce::File& outside)> entries;
+    const char* messageStart;
+};
+
+std::ostream& operator<< (std::ostream& os, const HostileCase& c) { return os << c.name; }
+
+class HostileArchive : public UpdateFixture,
+                       public ::testing::WithParamInterface<HostileCase> {};
+
+// Entries that lead outside the folder write nothing there, and the update fails.
+TEST_P (HostileArchive, WritesNothingOutsideTheTarget)
+{
+    const auto& c = GetParam();
+    const auto outside = work ("outside");
+    outside.createDirectory();
+
+    for (const bool withPrevious : { false, true })
+    {
+        if (withPrevious)
+            fillFolder (work ("app"), "previous");
+
+        auto items = c.entries (outside);
+        items.insert (items.begin(), { "autoUpdate.bat", "batch" });
+
+        const auto result = DownloadNewVersionThread::install (makeZip (items), work ("app"));
+
+        EXPECT_TRUE (result.getErrorMessage().startsWith (c.messageStart)) << result.getErrorMessage();
+        EXPECT_EQ (entryNames (outside), juce::StringArray());
+        EXPECT_EQ (entryNames (workFolder.get()),
+                   withPrevious ? (juce::StringArray { "app", "outside" }) : juce::StringArray { "outside" });
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (Entries, HostileArchive, ::testing::Values (
+    HostileCase { "ParentPath",
+                  [] (const juce::File&) { return std::vector<ZipItem> { { "../outside/escaped.txt", "x" } }; },
+                  "Entry ../outside/escaped.txt is outside the target directory" },
+    HostileCase { "ParentInTheMiddle",
+                  [] (const juce::File&) { return std::vector<ZipItem> { { "docs/../../outside/escaped.txt", "x" } }; },
+                  "Entry docs/../../outside/escaped.txt is outside the target directory" },
+    HostileCase { "BackslashParentPath",
+                  [] (const juce::File&) { return std::vector<ZipItem> { { "..\\outside\\escaped.txt", "x" } }; },
+                  "Entry ../outside/escaped.txt is outside the target directory" },
+    HostileCase { "AbsolutePath",
+                  [] (const juce::File& outside) { return std::vector<ZipItem> { { outside.getFullPathName() + "/escaped.txt", "x" } }; },
+                  "Entry /" },
+    HostileCase { "ThroughASymbolicLink",
+                  [] (const juce::File& outside) { return std::vector<ZipItem> { { "link", {}, outside },
+                                                                                 { "link/escaped.txt", "x" } }; },
+                  "Parent directory leads through symlink for target file: " }),
+    CaseName());
+}

@@ -1,0 +1,156 @@
+#include "DownloadNewVersionThread.h"
+
+#include "LabelTables.h"
+#include "RelaunchTimer.h"
+
+namespace
+{
+    constexpr int connectionTimeoutMs = 10000;
+    constexpr int maxRequests = 5;
+    constexpr int readStep = 8192;
+}
+
+DownloadNewVersionThread::DownloadNewVersionThread (const juce::URL& u, const juce::String& headers,
+                                                    const juce::File& target)
+    : juce::ThreadWithProgressWindow (UpdateLabels[updateDownloadNewVer], true, true, 10000, {}),
+      result (juce::Result::ok()),
+      url (u),
+      extraHeaders (headers),
+      targetFolder (target)
+{
+}
+
+DownloadNewVersionThread::~DownloadNewVersionThread() = default;
+
+void DownloadNewVersionThread::run()
+{
+    setProgress (-1.0);
+
+    juce::MemoryBlock data;
+    result = download (data);
+
+    if (result.wasOk() && ! threadShouldExit())
+    {
+        setStatusMessage ("Installing...");
+        result = install (data, targetFolder);
+    }
+}
+
+juce::Result DownloadNewVersionThread::download (juce::MemoryBlock& dest)
+{
+    setStatusMessage ("Downloading...");
+
+    int statusCode = 302;
+    std::unique_ptr<juce::InputStream> stream;
+
+    // Redirects are followed here rather than by the framework, each answer
+    // seen with its own headers.
+    for (int request = 0; request < maxRequests; ++request)
+    {
+        juce::StringPairArray responseHeaders (true);
+
+        stream = url.createInputStream (
+            juce::URL::InputStreamOptions (juce::URL::ParameterHandling::inAddress)
+                .withExtraHeaders (extraHeaders)
+                .withConnectionTimeoutMs (connectionTimeoutMs)
+                .withResponseHeaders (&responseHeaders)
+                .withStatusCode (&statusCode)
+                .withNumRedirectsToFollow (0));
+
+        if (stream == nullptr || statusCode != 302)
+            break;
+
+        const auto location = responseHeaders["Location"];
+
+        if (location.isEmpty())
+            break;
+
+        url = juce::URL (location);
+    }
+
+    if (stream != nullptr && statusCode == 200)
+    {
+        juce::MemoryOutputStream out (dest, true);
+        juce::int64 total = 0;
+
+        for (;;)
+        {
+            if (threadShouldExit())
+                return juce::Result::fail ("cancel");
+
+            const auto count = out.writeFromInputStream (*stream, readStep);
+
+            if (count <= 0)
+                return juce::Result::ok();
+
+            total += count;
+            setStatusMessage (TRANS ("Downloading...") + "  (" + juce::File::descriptionOfSizeInBytes (total) + ")");
+        }
+    }
+
+    return juce::Result::fail ("Failed to download from: " + url.toString (false));
+}
+
+juce::Result DownloadNewVersionThread::install (const juce::MemoryBlock& data, const juce::File& targetFolder)
+{
+    juce::MemoryInputStream input (data, false);
+    juce::ZipFile zip (input);
+
+    if (zip.getNumEntries() == 0)
+        return juce::Result::fail ("The downloaded file wasn't a valid JUCE file!");
+
+    // The package is always unpacked beside the target first, so that one that
+    // does not unpack completely never takes the target's place.
+    const bool targetExists = targetFolder.exists();
+    const auto unzipTarget = targetExists
+        ? targetFolder.getNonexistentSibling()
+        : targetFolder.getSiblingFile (targetFolder.getFileName() + "_new").getNonexistentSibling();
+
+    if (! unzipTarget.createDirectory())
+        return juce::Result::fail ("Couldn't create a folder to unzip the new version!");
+
+    const auto unzipped = zip.uncompressTo (unzipTarget, true);
+
+    if (unzipped.failed())
+    {
+        unzipTarget.deleteRecursively();
+        return unzipped;
+    }
+
+    if (targetExists)
+    {
+        auto oldFolder = targetFolder.getSiblingFile (targetFolder.getFileNameWithoutExtension() + "_old");
+
+        if (oldFolder.exists())
+            oldFolder = oldFolder.getNonexistentSibling();
+
+        if (! targetFolder.moveFileTo (oldFolder))
+        {
+            unzipTarget.deleteRecursively();
+            return juce::Result::fail ("Could not remove the existing folder!");
+        }
+    }
+
+    if (! unzipTarget.moveFileTo (targetFolder))
+    {
+        unzipTarget.deleteRecursively();
+        return juce::Result::fail ("Could not overwrite the existing folder!");
+    }
+
+    return juce::Result::ok();
+}
+
+void DownloadNewVersionThread::performDownload (const juce::URL& url, const juce::String& extraHeaders,
+                                                const juce::File& targetFolder)
+{
+    DownloadNewVersionThread thread (url, extraHeaders, targetFolder);
+
+    if (! thread.runThread (juce::Thread::Priority::normal))
+        return;
+
+    if (thread.result.failed())
+        juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, "Installation Failed",
+                                                thread.result.getErrorMessage(), {}, nullptr, nullptr);
+    else
+        new RelaunchTimer (targetFolder);
+}

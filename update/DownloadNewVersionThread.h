@@ -1,0 +1,35 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+// Downloads an update package (a zip archive) and unpacks it into a target
+// folder on the thread of a modal progress window with a Cancel button.
+class DownloadNewVersionThread : public juce::ThreadWithProgressWindow
+{
+public:
+    DownloadNewVersionThread (const juce::URL& url, const juce::String& extraHeaders, const juce::File& targetFolder);
+    ~DownloadNewVersionThread() override;
+
+    void run() override;
+
+    // Appends the package to dest, following up to five 302 answers by hand;
+    // url ends as the last address reached.
+    juce::Result download (juce::MemoryBlock& dest);
+
+    // Unpacks data into targetFolder. An existing target is kept as
+    // "<name>_old" (or the next free numbered name) once the new contents are
+    // completely unpacked beside it.
+    static juce::Result install (const juce::MemoryBlock& data, const juce::File& targetFolder);
+
+    // Downloads and unpacks behind the modal window; shows a failure, or arms
+    // the relaunch after a good unpack. Nothing after a Cancel.
+    static void performDownload (const juce::URL& url, const juce::String& extraHeaders, const juce::File& targetFolder);
+
+    juce::Result result;
+    juce::URL url;
+    juce::String extraHeaders;
+    juce::File targetFolder;
+
+private:
+    JUCE_DECLARE_NON_COPYABLE (DownloadNewVersionThread)
+};

@@ -1,0 +1,26 @@
+#include "RelaunchTimer.h"
+
+#include "ProcessLauncher.h"
+
+RelaunchTimer::RelaunchTimer (const juce::File& f)
+    : folder (f)
+{
+    startTimer (1500);
+}
+
+RelaunchTimer::~RelaunchTimer()
+{
+    stopTimer();
+}
+
+void RelaunchTimer::timerCallback()
+{
+    stopTimer();
+    const auto executable = folder.getChildFile ("Flintmoor.exe");
+    juce::JUCEApplicationBase::quit();
+
+    if (executable.exists())
+        platform::startExecutable (executable);
+
+    delete this;
+}

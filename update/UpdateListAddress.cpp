@@ -1,0 +1,3 @@
+#include "UpdateListAddress.h"
+
+juce::String updateListAddress { FLINT_UPDATE_LIST_URL };
