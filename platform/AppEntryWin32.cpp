@@ -1,0 +1,10 @@
+#include "ArvikApplication.h"
+
+#include <windows.h>
+
+// The Windows entry point. The command line is never read.
+int WINAPI WinMain (HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    juce::JUCEApplicationBase::createInstance = &createApplicationInstance;
+    return juce::JUCEApplicationBase::main();
+}
