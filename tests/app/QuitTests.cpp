@@ -26,8 +26,13 @@ protected:
 
 TEST_P (Quit, TakesTheSystemDownCleanly)
 {
-    // Slow lines: the situation lasts long enough to quit in it.
-    startDevice ({ "--name", "FLINT001", "--baud", GetParam().situation == QuitCase::questionOpen ? "300" : "9600", "--devices", "1" });
+    // A slow line makes the transfer last; a search answered only on its
+    // second attempt gives the file time to go before the transfer loads it.
+    if (GetParam().situation == QuitCase::questionOpen)
+        startDevice ({ "--name", "FLINT001", "--retry", "1", "--devices", "1" });
+    else
+        startDevice ({ "--name", "FLINT001", "--baud", "9600", "--devices", "1" });
+
     openWindow ({ { "LogFlag", "1" } });
     const auto firmware = writeFirmware ("demo.dsb", 64 * 400);
     startTransfer (firmware);
@@ -40,8 +45,8 @@ TEST_P (Quit, TakesTheSystemDownCleanly)
             break;
 
         case QuitCase::questionOpen:
-            // The file goes while the device answers the search: the worker asks.
-            ASSERT_TRUE (device->waitForEvent ("search device=1", 30000));
+            // The file goes as soon as Start has posted its jobs: the worker asks.
+            ASSERT_TRUE (runMessagesUntil ([&] { return page->getCurrentPort() == linkName; }, 10000));
             ASSERT_TRUE (firmware.deleteFile());
             ASSERT_NE (waitForAlertWith ("The file does not exist", 30000), nullptr);
             break;
