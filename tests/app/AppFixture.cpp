@@ -2,7 +2,27 @@
 
 #include "UiTypeface.h"
 
+#include <cerrno>
+#include <csignal>
 #include <unistd.h>
+
+namespace
+{
+    // Links left by a test process that died before its tear-down would fill
+    // the port list (16 names at most): remove those whose process is gone.
+    void removeStaleLinks()
+    {
+        for (const auto& entry : juce::RangedDirectoryIterator (juce::File ("/dev"), false, "ttyFMT*",
+                                                                 juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles))
+        {
+            const auto name = entry.getFile().getFileName();
+            const auto pid = name.substring (6).getIntValue();
+
+            if (pid > 0 && ::kill (pid, 0) != 0 && errno == ESRCH)
+                ::unlink (entry.getFile().getFullPathName().toRawUTF8());
+        }
+    }
+}
 
 void AppFixture::TearDown()
 {
@@ -49,6 +69,7 @@ void AppFixture::startDevice (const juce::StringArray& options)
     device = std::make_unique<SimDeviceProcess> (options);
     ASSERT_TRUE (device->isRunning());
 
+    removeStaleLinks();
     static int counter = 0;
     const auto name = "ttyFMT" + juce::String (::getpid()) + juce::String::charToString ((juce::juce_wchar) ('a' + counter++ % 26));
 
