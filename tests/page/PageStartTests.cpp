@@ -169,28 +169,42 @@ TEST_F (StartChecks, JobsCarryThePathTheFileAndThePort)
     EXPECT_EQ (SettingValues[settingLastComPort], port);
 }
 
-// The file chooser, run modally; a timer plays the user inside its loop.
+// The file chooser, run modally; a timer plays the user inside its loop. The
+// action is repeated while the box stays open (the folder may still be read
+// when it first acts); past the deadline the box is closed, as the test waits
+// below the box's modal loop and could not time out itself.
 class ChooserUser : private juce::Timer
 {
 public:
     using Action = std::function<bool (juce::FileChooserDialogBox&)>;
-    explicit ChooserUser (Action a) : action (std::move (a)) { startTimer (20); }
+    explicit ChooserUser (Action a) : action (std::move (a)) { startTimer (100); }
 
-    bool acted = false;
+    bool acted = false, gaveUp = false;
 
 private:
     void timerCallback() override
     {
         for (int i = juce::Desktop::getInstance().getNumComponents(); --i >= 0;)
-            if (auto* box = dynamic_cast<juce::FileChooserDialogBox*> (juce::Desktop::getInstance().getComponent (i)))
-                if (box->isCurrentlyModal() && action (*box))
+        {
+            if (auto* box = dynamic_cast<juce::FileChooserDialogBox*> (juce::Desktop::getInstance().getComponent (i));
+                box != nullptr && box->isCurrentlyModal())
+            {
+                if (juce::Time::getMillisecondCounter() > deadline)
                 {
-                    acted = true;
+                    gaveUp = true;
+                    box->exitModalState (0);
                     stopTimer();
                 }
+                else if (action (*box))
+                {
+                    acted = true;
+                }
+            }
+        }
     }
 
     Action action;
+    juce::uint32 deadline = juce::Time::getMillisecondCounter() + 30000;
 };
 
 template <typename Type>
@@ -247,7 +261,8 @@ TEST_F (StartChecks, ChoosingSeveralFilesGivesTheFirst)
     });
 
     click (page->getBrowseButton());
-    ASSERT_TRUE (runMessagesUntil ([&] { return user.acted && page->getFirmwarePath().isNotEmpty(); }, 20000));
+    ASSERT_TRUE (runMessagesUntil ([&] { return page->getFirmwarePath().isNotEmpty() || user.gaveUp; }, 60000));
+    ASSERT_FALSE (user.gaveUp);
 
     EXPECT_EQ (selected, 2);
     EXPECT_EQ (root, workDir.get());   // no FirmPath yet: the working directory
@@ -277,7 +292,8 @@ TEST_F (StartChecks, CancellingTheChooserKeepsTheTypedPath)
     });
 
     click (page->getBrowseButton());
-    ASSERT_TRUE (runMessagesUntil ([&] { return user.acted; }, 20000));
+    ASSERT_TRUE (runMessagesUntil ([&] { return user.acted || user.gaveUp; }, 60000));
+    ASSERT_FALSE (user.gaveUp);
     settle();
 
     EXPECT_EQ (root, last.getParentDirectory());

@@ -26,6 +26,7 @@ TEST (PortList, TakesOnlyTtyLinksToPseudoTerminals)
     {
         { "ttyFMtest", pty.slavePath(), true },            // as socat makes it
         { "ttyFMtest", "/dev/null", false },               // a character device, but no terminal
+        { "ttyFMtest", "/dev/pts/ptmx", false },           // the multiplexer, no terminal of its own
         { "ttyFMtest", "/dev/pts/flintmoor-gone", false }, // dangling
         { "cuaFMtest", pty.slavePath(), false },           // not named tty*
     };
