@@ -62,10 +62,14 @@ private:
     void timerCallback() override;
     bool answerBox (juce::AlertWindow* topmost);
     void clickAt (juce::Component& target, const juce::String& windowTitle);
+    bool clickerRunning() const;
 
     std::vector<Step> pending;
     std::vector<ShownBox> shown, closed;
-    juce::Component::SafePointer<juce::Component> clicked;
+    juce::Component::SafePointer<juce::Component> clicked, clickedTarget;
+    juce::String clickedWindowTitle;
+    juce::uint32 clickDoneAt = 0;
+    int retries = 0;
     juce::Component::SafePointer<juce::AlertWindow> waitingBox;
     juce::uint32 waitingSince = 0;
     std::vector<std::unique_ptr<juce::ChildProcess>> clickers;
