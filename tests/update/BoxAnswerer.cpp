@@ -48,13 +48,13 @@ BoxAnswerer::~BoxAnswerer()
 
 void BoxAnswerer::answer (const juce::String& title, const juce::String& button, std::function<bool()> ready)
 {
-    pending.push_back ({ title, button, {}, std::move (ready), title });
+    pending.push_back ({ title, button, {}, std::move (ready), {}, title });
 }
 
 void BoxAnswerer::click (std::function<juce::Component*()> find, std::function<bool()> ready,
-                         const juce::String& windowTitle)
+                         std::function<bool()> done, const juce::String& windowTitle)
 {
-    pending.push_back ({ {}, {}, std::move (find), std::move (ready), windowTitle });
+    pending.push_back ({ {}, {}, std::move (find), std::move (ready), std::move (done), windowTitle });
 }
 
 std::vector<juce::AlertWindow*> BoxAnswerer::openBoxes()
@@ -84,24 +84,29 @@ ShownBox BoxAnswerer::describe (juce::AlertWindow& box)
 
 void BoxAnswerer::timerCallback()
 {
-    // One answer at a time: the next waits until the answered box has gone.
-    if (clicked.getComponent() != nullptr && clicked->isShowing())
+    // One click at a time: the next waits until the last one has taken (a
+    // box has gone, a menu has opened or closed).
+    const bool taken = clickDone != nullptr ? clickDone()
+                                            : (clicked.getComponent() == nullptr || ! clicked->isShowing());
+
+    if (! taken)
     {
         const auto now = juce::Time::getMillisecondCounter();
 
         if (clickerRunning())
-            clickDoneAt = now;
-        else if (now - clickDoneAt > retryMs && retries < maxRetries && clickedTarget.getComponent() != nullptr)
+            lastClickAt = now;
+        else if (now - lastClickAt > retryMs && retries < maxRetries && clickedTarget.getComponent() != nullptr)
         {
             ++retries;
             clickAt (*clickedTarget, clickedWindowTitle);
-            clickDoneAt = now;
+            lastClickAt = now;
         }
 
         return;
     }
 
     clicked = nullptr;
+    clickDone = nullptr;
 
     // Only the topmost modal window takes the pointer.
     auto* mcm = juce::ModalComponentManager::getInstance();
@@ -117,7 +122,13 @@ void BoxAnswerer::timerCallback()
     if (target == nullptr || ! target->isShowing() || (next.ready && ! next.ready()))
         return;
 
+    clicked = target;
+    clickedTarget = target;
+    clickDone = next.done;
+    clickedWindowTitle = next.windowTitle;
+    retries = 0;
     clickAt (*target, next.windowTitle);
+    lastClickAt = juce::Time::getMillisecondCounter();
     pending.erase (pending.begin());
 }
 
@@ -165,7 +176,7 @@ bool BoxAnswerer::answerBox (juce::AlertWindow* box)
         clickedWindowTitle = box->getName();
         retries = 0;
         clickAt (*button, box->getName());
-        clickDoneAt = juce::Time::getMillisecondCounter();
+        lastClickAt = juce::Time::getMillisecondCounter();
         pending.erase (pending.begin());
     }
 
@@ -190,7 +201,7 @@ void BoxAnswerer::clickAt (juce::Component& target, const juce::String& windowTi
         script << "xdotool windowraise " << juce::String ((juce::pointer_sized_uint) peer->getNativeHandle()) << "; ";
 
     script << "xdotool mousemove 0 0 mousemove --sync " << centre.x << " " << centre.y
-           << " sleep 0.1 mousedown 1 sleep 0.1 mouseup 1";
+           << " sleep 0.1 mousedown 1 sleep 0.3 mouseup 1";
 
     auto process = std::make_unique<juce::ChildProcess>();
     process->start (juce::StringArray { "/bin/sh", "-c", script }, 0);
