@@ -18,14 +18,15 @@ DownloadNewVersionThread::DownloadNewVersionThread (const juce::URL& u, const ju
       extraHeaders (headers),
       targetFolder (target)
 {
+    // The bar shows activity without a fraction. Set before the thread runs:
+    // the bar reads the value on the message thread without a lock.
+    setProgress (-1.0);
 }
 
 DownloadNewVersionThread::~DownloadNewVersionThread() = default;
 
 void DownloadNewVersionThread::run()
 {
-    setProgress (-1.0);
-
     juce::MemoryBlock data;
     result = download (data);
 

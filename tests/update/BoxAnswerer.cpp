@@ -5,6 +5,12 @@ namespace
     // How long a box that no answer expects stays open.
     constexpr juce::uint32 unexpectedBoxMs = 5000;
 
+    // A box is clicked once it has been open this long, as a person would;
+    // a click that it did not take is given again after retryMs.
+    constexpr juce::uint32 settleMs = 200;
+    constexpr juce::uint32 retryMs = 2000;
+    constexpr int maxRetries = 3;
+
     juce::TextButton* buttonWithText (juce::Component& box, const juce::String& text)
     {
         for (auto* child : box.getChildren())
@@ -42,13 +48,13 @@ BoxAnswerer::~BoxAnswerer()
 
 void BoxAnswerer::answer (const juce::String& title, const juce::String& button, std::function<bool()> ready)
 {
-    pending.push_back ({ title, button, {}, std::move (ready), title });
+    pending.push_back ({ title, button, {}, std::move (ready), {}, title });
 }
 
 void BoxAnswerer::click (std::function<juce::Component*()> find, std::function<bool()> ready,
-                         const juce::String& windowTitle)
+                         std::function<bool()> done, const juce::String& windowTitle)
 {
-    pending.push_back ({ {}, {}, std::move (find), std::move (ready), windowTitle });
+    pending.push_back ({ {}, {}, std::move (find), std::move (ready), std::move (done), windowTitle });
 }
 
 std::vector<juce::AlertWindow*> BoxAnswerer::openBoxes()
@@ -78,11 +84,29 @@ ShownBox BoxAnswerer::describe (juce::AlertWindow& box)
 
 void BoxAnswerer::timerCallback()
 {
-    // One answer at a time: the next waits until the answered box has gone.
-    if (clicked.getComponent() != nullptr && clicked->isShowing())
+    // One click at a time: the next waits until the last one has taken (a
+    // box has gone, a menu has opened or closed).
+    const bool taken = clickDone != nullptr ? clickDone()
+                                            : (clicked.getComponent() == nullptr || ! clicked->isShowing());
+
+    if (! taken)
+    {
+        const auto now = juce::Time::getMillisecondCounter();
+
+        if (clickerRunning())
+            lastClickAt = now;
+        else if (now - lastClickAt > retryMs && retries < maxRetries && clickedTarget.getComponent() != nullptr)
+        {
+            ++retries;
+            clickAt (*clickedTarget, clickedWindowTitle);
+            lastClickAt = now;
+        }
+
         return;
+    }
 
     clicked = nullptr;
+    clickDone = nullptr;
 
     // Only the topmost modal window takes the pointer.
     auto* mcm = juce::ModalComponentManager::getInstance();
@@ -98,7 +122,13 @@ void BoxAnswerer::timerCallback()
     if (target == nullptr || ! target->isShowing() || (next.ready && ! next.ready()))
         return;
 
+    clicked = target;
+    clickedTarget = target;
+    clickDone = next.done;
+    clickedWindowTitle = next.windowTitle;
+    retries = 0;
     clickAt (*target, next.windowTitle);
+    lastClickAt = juce::Time::getMillisecondCounter();
     pending.erase (pending.begin());
 }
 
@@ -129,14 +159,24 @@ bool BoxAnswerer::answerBox (juce::AlertWindow* box)
 
     auto& next = pending.front();
 
-    if (next.ready && ! next.ready())
+    if (box != waitingBox.getComponent())
+    {
+        waitingBox = box;
+        waitingSince = juce::Time::getMillisecondCounter();
+    }
+
+    if (juce::Time::getMillisecondCounter() - waitingSince < settleMs || (next.ready && ! next.ready()))
         return true;
 
     if (auto* button = buttonWithText (*box, next.button))
     {
         shown.push_back (describe (*box));
         clicked = box;
+        clickedTarget = button;
+        clickedWindowTitle = box->getName();
+        retries = 0;
         clickAt (*button, box->getName());
+        lastClickAt = juce::Time::getMillisecondCounter();
         pending.erase (pending.begin());
     }
 
@@ -147,20 +187,30 @@ void BoxAnswerer::clickAt (juce::Component& target, const juce::String& windowTi
 {
     const auto centre = target.getScreenBounds().getCentre();
 
-    // Waits until the window is mapped; the first move makes sure the second
-    // is a real movement, which --sync needs. Menus act on a press and a
-    // release that their own timer sees apart.
+    // Waits until the window is mapped and raises it: without a window
+    // manager two boxes may lie in the X stacking order otherwise than in the
+    // modal order. The first move makes sure the second is a real movement,
+    // which --sync needs. Menus act on a press and a release that their own
+    // timer sees apart.
     juce::String script;
 
     if (windowTitle.isNotEmpty())
         script << "timeout 20 xdotool search --sync --onlyvisible --name '^" << windowTitle << "$' > /dev/null; ";
 
+    if (auto* peer = target.getPeer())
+        script << "xdotool windowraise " << juce::String ((juce::pointer_sized_uint) peer->getNativeHandle()) << "; ";
+
     script << "xdotool mousemove 0 0 mousemove --sync " << centre.x << " " << centre.y
-           << " sleep 0.1 mousedown 1 sleep 0.1 mouseup 1";
+           << " sleep 0.1 mousedown 1 sleep 0.3 mouseup 1";
 
     auto process = std::make_unique<juce::ChildProcess>();
     process->start (juce::StringArray { "/bin/sh", "-c", script }, 0);
     clickers.push_back (std::move (process));
+}
+
+bool BoxAnswerer::clickerRunning() const
+{
+    return ! clickers.empty() && clickers.back()->isRunning();
 }
 
 bool canClickBoxes()

@@ -36,10 +36,12 @@ public:
     void answer (const juce::String& title, const juce::String& button, std::function<bool()> ready = {});
 
     // Queues a click on the component that find returns once it returns one
-    // that is showing and ready (if given) holds. windowTitle, when given,
-    // names the window it is in, whose mapping the click waits for.
+    // that is showing and ready (if given) holds. The click has taken when
+    // done holds (by default: the component is no longer showing); until then
+    // it is given again now and then. windowTitle, when given, names the
+    // window it is in, whose mapping the click waits for.
     void click (std::function<juce::Component*()> find, std::function<bool()> ready = {},
-                const juce::String& windowTitle = {});
+                std::function<bool()> done = {}, const juce::String& windowTitle = {});
 
     // The boxes answered so far, in order, and those closed as unexpected.
     const std::vector<ShownBox>& answered() const noexcept { return shown; }
@@ -55,17 +57,22 @@ private:
     {
         juce::String boxTitle, button;                 // an answer to a box
         std::function<juce::Component*()> find;        // or a click elsewhere
-        std::function<bool()> ready;
+        std::function<bool()> ready, done;
         juce::String windowTitle;
     };
 
     void timerCallback() override;
     bool answerBox (juce::AlertWindow* topmost);
     void clickAt (juce::Component& target, const juce::String& windowTitle);
+    bool clickerRunning() const;
 
     std::vector<Step> pending;
     std::vector<ShownBox> shown, closed;
-    juce::Component::SafePointer<juce::Component> clicked;
+    juce::Component::SafePointer<juce::Component> clicked, clickedTarget;
+    std::function<bool()> clickDone;
+    juce::String clickedWindowTitle;
+    juce::uint32 lastClickAt = 0;
+    int retries = 0;
     juce::Component::SafePointer<juce::AlertWindow> waitingBox;
     juce::uint32 waitingSince = 0;
     std::vector<std::unique_ptr<juce::ChildProcess>> clickers;

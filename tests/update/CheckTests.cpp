@@ -90,7 +90,12 @@ TEST_P (ListContent, DecidesBetweenUpToDateAndTheQuestion)
     EXPECT_EQ (server.requests(), juce::StringArray { "GET " + listPath });   // never the package
 }
 
-std::string list (const char* entries) { return listWith (entries).toStdString(); }
+// Raw bytes, which a juce::String would not keep when they are not UTF-8.
+std::string list (const std::string& entries)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<updateList>\n<updateFiles>\n" + entries
+         + "\n</updateFiles>\n</updateList>\n";
+}
 
 std::string deeplyNested()
 {
@@ -133,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P (Lists, ListContent, ::testing::Values (
     ListCase { "BrokenUtf8",
                list ("<Flintmoor lastver=\"2.0\xc3\x28\" appName=\"Flintmoor.exe\"/>"), unreadable, {} },
     ListCase { "Huge",
-               list ((R"(<Flintmoor lastver="2.0" appName="Flintmoor.exe" pad=")" + std::string (3000000, 'x') + "\"/>").c_str()),
+               list (R"(<Flintmoor lastver="2.0" appName="Flintmoor.exe" pad=")" + std::string (3000000, 'x') + "\"/>"),
                unreadable, {} }),
     CaseName());
 

@@ -98,7 +98,8 @@ TEST_F (MenuUpdate, HelpCheckForUpdatesEndsInTheRelaunchedProgram)
     };
 
     BoxAnswerer user;
-    user.click ([&bar] { return withAccessibleTitle (bar, "Help"); }, {}, appinfo::applicationName);
+    user.click ([&bar] { return withAccessibleTitle (bar, "Help"); }, {},
+                [] { return openMenuItem ("Check for updates...") != nullptr; }, appinfo::applicationName);
     user.click ([] { return openMenuItem ("Check for updates..."); }, menuSettled);
     user.answer ("Updates tips", "Download updates");
 
