@@ -7,7 +7,7 @@
 
 namespace
 {
-    constexpr std::uint32_t maxBlocks = 65536;   // block numbers travel as 16 bits
+    constexpr std::uint32_t maxBlocks = 0xFFFF;   // the block count travels as 16 bits
     constexpr int headerStageBytes = 256;
     constexpr std::uint32_t sumChunkBytes = 4096;
 
@@ -136,7 +136,8 @@ int MyCom::downloadFirmware (const DownloadRequest& job)
         return -3;
     }
 
-    // More blocks than 16-bit block numbers can count would wrap on the wire.
+    // A count that does not fit 16 bits would wrap on the wire: at 65536 the
+    // device would be asked to verify 0 blocks.
     const std::uint32_t imageBytes = size > firmwareHeaderBytes ? size - firmwareHeaderBytes : 0;
     const std::uint32_t blockCount = (imageBytes + firmwareBlockBytes - 1) / firmwareBlockBytes;
 

@@ -77,13 +77,19 @@ int loadLabelTexts (int codePage)
 {
     setBuiltInLabelTexts();
 
-    const auto root = readGuardedXmlFile (languageFile());
-
-    if (root == nullptr)
+    if (! readLabelTexts (readGuardedXmlFile (languageFile()).get(), codePage))
     {
         writeDefaultLanguageFile();
         return -1;
     }
+
+    return 0;
+}
+
+bool readLabelTexts (const juce::XmlElement* root, int codePage)
+{
+    if (root == nullptr)
+        return false;
 
     const auto* version = firstChildNamed (*root, "Version");
     const auto* menu = firstChildNamed (*root, menuSectionName);
@@ -93,15 +99,12 @@ int loadLabelTexts (int codePage)
     // A file without its version or one of its sections is treated like an outdated one.
     if (version == nullptr || menu == nullptr || page == nullptr || update == nullptr
          || version->getStringAttribute ("Version") != languageFileVersion)
-    {
-        writeDefaultLanguageFile();
-        return -1;
-    }
+        return false;
 
     loadTable (*menu, MenuLabels, menuLabelInfo, numMenuLabels, codePage);
     loadTable (*page, PageLabels, pageLabelInfo, numPageLabels, codePage);
     loadTable (*update, UpdateLabels, updateLabelInfo, numUpdateLabels, codePage);
-    return 0;
+    return true;
 }
 
 juce::String lookupLabelText (const juce::XmlElement* section, const juce::String& key, int codePage)

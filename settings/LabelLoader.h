@@ -9,6 +9,11 @@
 // it could be) and the labels hold their built-in English texts.
 int loadLabelTexts (int codePage);
 
+// Fills the 29 labels from a parsed language file when it is valid (its
+// version and its three sections present); false, and the labels untouched,
+// otherwise (root null among that).
+bool readLabelTexts (const juce::XmlElement* root, int codePage);
+
 // The name attribute of the first child whose CPID (read as atoi reads it)
 // equals the code page, under the first element of the section named by the
 // key (ignoring case). Empty when any of these is missing.

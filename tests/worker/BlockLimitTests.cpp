@@ -1,0 +1,60 @@
+// Block numbers and the verify's block count travel as 16 bits: a file of
+// more blocks than that can count is refused before anything is sent.
+#include "DeviceFixture.h"
+
+namespace
+{
+struct BlockLimit
+{
+    const char* name;
+    size_t imageBytes;
+    bool sent;
+};
+
+inline std::ostream& operator<< (std::ostream& os, const BlockLimit& c) { return os << c.name; }
+
+class BlockLimitTest : public DeviceFixture,
+                       public ::testing::WithParamInterface<BlockLimit> {};
+
+TEST_P (BlockLimitTest, OnlyCountsThatFitSixteenBitsAreSent)
+{
+    const auto& c = GetParam();
+    const auto blocks = (c.imageBytes + 63) / 64;
+
+    startDevice ({ "--name", "LIMIT001" });
+    const auto file = dsb::makeFile ("LIMIT001", dsb::randomImage (c.imageBytes, 9));
+    startTransfer (writeFile ("limit.dsb", file));
+
+    if (c.sent)
+    {
+        // Once its first block is out it is not refused; the rest is not waited for.
+        ASSERT_TRUE (waitFor ([&] { return device->countEvents ("command device=1 sub=") > 1; }, 60000)) << log.describe();
+        postJob (payload::makeCancel());
+        ASSERT_TRUE (waitFor ([&] { return log.hasLine ("Firmware cancel!") || outcomes() > 0; }, 60000)) << log.describe();
+        EXPECT_TRUE (log.hasLine ("Start firmware download..."));
+        EXPECT_EQ (log.lines ({ LOG_ERROR }), std::vector<juce::String>());
+        return;
+    }
+
+    ASSERT_TRUE (waitFor ([&] { return log.countLines ("Waiting flag ...") >= 2 || log.hasLine ("Start firmware download..."); }))
+        << log.describe();
+
+    if (log.hasLine ("Start firmware download..."))
+    {
+        postJob (payload::makeCancel());   // not to wait for all the blocks
+        FAIL() << "a file of " << blocks << " blocks was sent";
+    }
+
+    EXPECT_EQ (log.lines ({ LOG_ERROR }), (std::vector<juce::String> {
+        "Firmware file too large! :" + juce::String ((int) blocks) + " blocks." }));
+    EXPECT_EQ (device->countEvents ("command"), 0);
+    EXPECT_EQ (device->countEvents ("verify"), 0);
+    EXPECT_EQ (outcomes(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P (Counts, BlockLimitTest, ::testing::Values (
+    BlockLimit { "LargestCount", 65535 * 64, true },
+    BlockLimit { "OneByteIntoBlock65536", 65535 * 64 + 1, false },
+    BlockLimit { "Exactly65536Blocks", 65536 * 64, false }),
+    [] (const auto& testInfo) { return std::string (testInfo.param.name); });
+}
