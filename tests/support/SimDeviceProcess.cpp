@@ -20,8 +20,9 @@ extern char** environ;
 
 namespace
 {
-    constexpr int startTimeoutMs = 10000;
-    constexpr int stopTimeoutMs = 10000;
+    // Generous: a sanitizer build on a busy machine starts and stops slowly.
+    constexpr int startTimeoutMs = 30000;
+    constexpr int stopTimeoutMs = 30000;
 
     int decodeStatus (int status)
     {
