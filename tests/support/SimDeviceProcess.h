@@ -55,7 +55,7 @@ private:
     void readEvents();
 
     TempFolder folder;
-    juce::File eventFile;
+    juce::File eventFile, errorFile;
     juce::String path;
     pid_t pid = -1;
     int outputPipe = -1;

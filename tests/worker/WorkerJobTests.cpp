@@ -8,11 +8,21 @@
 
 using WorkerJobs = WorkerFixture;
 
+namespace
+{
+    // A new worker passes through ST_RESUME on its way to rest; on a busy
+    // machine that may still be ahead of it when a test looks.
+    bool endsIdle (const MyCom& worker)
+    {
+        return runMessagesUntil ([&] { return worker.currentState() == ST_IDLE; }, 20000);
+    }
+}
+
 TEST_F (WorkerJobs, IdleWorkerPostsNothingAndStaysIdle)
 {
     runMessagesFor (100);
     EXPECT_TRUE (log.all().empty()) << log.describe();
-    EXPECT_EQ (worker->currentState(), ST_IDLE);
+    EXPECT_TRUE (endsIdle (*worker)) << worker->currentState();
     EXPECT_EQ (worker->baudRate(), 112500);
 }
 
@@ -61,7 +71,7 @@ TEST_F (WorkerJobs, PortCloseWhileIdleForgetsTheJobAndRequestsNothing)
     EXPECT_EQ (worker->heldPathBytes(), 0);
     EXPECT_EQ (worker->devicePath(), "");
     runMessagesFor (30);
-    EXPECT_EQ (worker->currentState(), ST_IDLE);
+    EXPECT_TRUE (endsIdle (*worker)) << worker->currentState();
     EXPECT_TRUE (log.all().empty()) << log.describe();
 }
 
@@ -79,7 +89,7 @@ TEST_F (WorkerJobs, IgnoresJobsItDoesNotKnowOrThatLackTheirFields)
 
     runMessagesFor (50);
     EXPECT_EQ (worker->heldPathBytes(), 0);
-    EXPECT_EQ (worker->currentState(), ST_IDLE);
+    EXPECT_TRUE (endsIdle (*worker)) << worker->currentState();
     EXPECT_TRUE (log.all().empty()) << log.describe();
 }
 
