@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <thread>
 #include <time.h>
@@ -404,24 +406,44 @@ TEST (Rs232WriteBound, AWriteToASlowPeerIsCarriedOnToTheEnd)
     // More than the pseudo-terminal holds, taken by a reader that keeps pausing.
     const auto bytes = pattern (256 * 1024);
     std::vector<unsigned char> got;
+    std::atomic<bool> writing { true };
+    double longestSilenceMs = 0;
 
     std::thread far ([&]
     {
+        auto lastTaken = nowMs();
+
         while (got.size() < bytes.size())
         {
-            const auto part = pty.readMaster (std::min<size_t> (8192, bytes.size() - got.size()), 20000);
+            const auto part = pty.readMaster (std::min<size_t> (8192, bytes.size() - got.size()), 100);
 
             if (part.empty())
-                break;
+            {
+                if (! writing)
+                    break;
 
+                continue;
+            }
+
+            longestSilenceMs = std::max (longestSilenceMs, nowMs() - lastTaken);
+            lastTaken = nowMs();
             got.insert (got.end(), part.begin(), part.end());
             std::this_thread::sleep_for (std::chrono::milliseconds (5));
         }
     });
 
     const int written = port.write (bytes.data(), (std::uint32_t) bytes.size());
+    writing = false;
     far.join();
 
-    EXPECT_EQ (written, (int) bytes.size());
-    EXPECT_EQ (got, bytes);
+    // Only a reader that took nothing for the stall limit (300 ms) may end the
+    // write early; on a busy machine the reading thread itself can be held up
+    // that long, and then the write rightly gives up.
+    if (written < (int) bytes.size())
+    {
+        EXPECT_GE (longestSilenceMs, 250.0) << "gave up after " << written << " bytes";
+    }
+
+    ASSERT_GT (written, 0);
+    EXPECT_EQ (got, std::vector<unsigned char> (bytes.begin(), bytes.begin() + written));
 }

@@ -179,6 +179,18 @@ void WorkerFixture::TearDown()
 {
     if (worker != nullptr)
     {
+        // The worker gives its thread 1 s to end, which a sanitizer build on a
+        // busy machine can overrun in the middle of a search or a transfer:
+        // bring it to rest first (the quitting tests show quitting mid-way).
+        // postLog answers -1 once the test has stopped the worker itself.
+        if (dialogs != nullptr && worker->postLog (LOG_INFO, {}) == 0)
+        {
+            postJob (payload::makeCancel());
+            stop();
+            EXPECT_TRUE (waitFor ([&] { const auto s = worker->currentState(); return s == ST_CLOSED || s == ST_IDLE; }, 60000))
+                << "the worker did not come to rest: state " << worker->currentState();
+        }
+
         EXPECT_TRUE (worker->stopWorker()) << "the worker thread had to be killed";
     }
 
