@@ -16,7 +16,7 @@ public:
     void writeMaster (const std::vector<unsigned char>& bytes);
 
     // Reads from the master until count bytes came or the time ran out.
-    std::vector<unsigned char> readMaster (size_t count, int timeoutMs = 5000);
+    std::vector<unsigned char> readMaster (size_t count, int timeoutMs = 20000);
 
     // The far end hangs up.
     void closeMaster();

@@ -20,8 +20,9 @@ extern char** environ;
 
 namespace
 {
-    constexpr int startTimeoutMs = 10000;
-    constexpr int stopTimeoutMs = 10000;
+    // Generous: a sanitizer build on a busy machine starts and stops slowly.
+    constexpr int startTimeoutMs = 30000;
+    constexpr int stopTimeoutMs = 30000;
 
     int decodeStatus (int status)
     {
@@ -69,7 +70,7 @@ namespace
 }
 
 SimDeviceProcess::SimDeviceProcess (const juce::StringArray& options)
-    : eventFile (folder / "events.log")
+    : eventFile (folder / "events.log"), errorFile (folder / "stderr.log")
 {
     juce::StringArray args { FLINT_SIMDEVICE_PATH, "--events", eventFile.getFullPathName(),
                              "--images", folder.get().getFullPathName() };
@@ -89,9 +90,15 @@ SimDeviceProcess::SimDeviceProcess (const juce::StringArray& options)
     if (pipe2 (fds, O_CLOEXEC) != 0)
         return;
 
+    // The device keeps none of our descriptors, not even stderr: a device left
+    // behind by a test that crashed must not hold the test runner's pipes open,
+    // or the runner would wait for them until its time-out.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init (&actions);
     posix_spawn_file_actions_adddup2 (&actions, fds[1], STDOUT_FILENO);
+    const auto errorPath = errorFile.getFullPathName().toStdString();
+    posix_spawn_file_actions_addopen (&actions, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addclosefrom_np (&actions, STDERR_FILENO + 1);
 
     const int r = posix_spawn (&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy (&actions);
@@ -118,7 +125,8 @@ SimDeviceProcess::~SimDeviceProcess()
 
     // What the device saw is the first thing to read when a test fails.
     if (::testing::Test::HasFailure())
-        std::cout << "simdevice events:\n" << events().joinIntoString ("\n") << std::endl;
+        std::cout << "simdevice events:\n" << events().joinIntoString ("\n") << std::endl
+                  << "simdevice stderr:\n" << errorFile.loadFileAsString() << std::endl;
 
     if (outputPipe >= 0)
         ::close (outputPipe);

@@ -43,7 +43,7 @@ public:
 
     // Waits until count events begin with prefix, or the time runs out. On the
     // message thread it keeps running the message loop meanwhile.
-    bool waitForEvent (const juce::String& prefix, int timeoutMs = 10000, int count = 1);
+    bool waitForEvent (const juce::String& prefix, int timeoutMs = 20000, int count = 1);
 
     juce::File imageFile (int device) const;
     juce::MemoryBlock image (int device) const;
@@ -55,7 +55,7 @@ private:
     void readEvents();
 
     TempFolder folder;
-    juce::File eventFile;
+    juce::File eventFile, errorFile;
     juce::String path;
     pid_t pid = -1;
     int outputPipe = -1;

@@ -46,12 +46,15 @@ protected:
         return { b, b + block.getSize() };
     }
 
-    // The lines after the first one that equals text.
-    std::vector<juce::String> linesFrom (const juce::String& text) const
+    // The page's first outcome notice, or 0 before there is one: devices that
+    // announce themselves again may already be in their next transfer.
+    int firstOutcome() const
     {
-        auto all = log.lines();
-        auto it = std::find (all.begin(), all.end(), text);
-        return { it, all.end() };
+        for (const auto n : log.notices())
+            if (n == NOTIFY_FINISHED || n == NOTIFY_FAILED)
+                return n;
+
+        return 0;
     }
 
     TempFolder files;

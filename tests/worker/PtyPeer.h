@@ -20,6 +20,9 @@ public:
     std::string read (int timeoutMs);
     // Reads until the text has been seen or the time is up.
     bool waitFor (const std::string& text, int timeoutMs);
+    // The host's bytes up to and including the next "\r\n" (polls in front
+    // of a frame come with it), or empty when the time is up.
+    std::string readFrame (int timeoutMs);
     void write (const std::string& bytes);
 
 private:

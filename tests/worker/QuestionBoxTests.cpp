@@ -36,17 +36,17 @@ protected:
         if (worker != nullptr)
             DeviceFixture::TearDown();
 
-        runMessagesUntil ([] { return openAlert() == nullptr; }, 2000);
+        EXPECT_TRUE (runMessagesUntil ([] { return openAlert() == nullptr; }, 20000)) << "a box stayed open";
     }
 
     // Starts a transfer whose file is gone when the device has been found.
     void askAboutAMissingFile()
     {
-        startDevice ({ "--name", "ABCD1234", "--retry", "1" });
+        startDevice ({ "--name", "ABCD1234" });
         const auto file = writeFile ("example.dsb", exampleFile());
-        startTransfer (file);
-        ASSERT_TRUE (waitForNotice (NOTIFY_PORT_OPENED));
+        postFile (file);
         ASSERT_TRUE (file.deleteFile());
+        postPortOpen (portName());
         ASSERT_TRUE (runMessagesUntil ([] { return openAlert() != nullptr; }, 20000));
     }
 };
@@ -70,14 +70,14 @@ TEST_F (QuestionBox, QuittingWithTheQuestionOpenDismissesIt)
 
     EXPECT_TRUE (worker->stopWorker());   // false would mean the thread was killed
     worker.reset();
-    EXPECT_TRUE (runMessagesUntil ([] { return openAlert() == nullptr; }, 2000));
+    EXPECT_TRUE (runMessagesUntil ([] { return openAlert() == nullptr; }, 20000));
     EXPECT_FALSE (log.hasLine ("Start firmware download..."));
 }
 
 TEST_F (QuestionBox, FailedOpenShowsTheWarningBox)
 {
     postJob (payload::makePortOpen ("ttyFlintmoorMissing2", 9600));
-    ASSERT_TRUE (runMessagesUntil ([] { return openAlert() != nullptr; }, 5000));
+    ASSERT_TRUE (runMessagesUntil ([] { return openAlert() != nullptr; }, 20000));
 
     auto* alert = openAlert();
     EXPECT_EQ (alert->getName(), "Tips");

@@ -1,30 +1,68 @@
 // Cancel, Stop, a vanishing device and quitting, in the middle of a transfer.
 #include "DeviceFixture.h"
+#include "DeviceProtocol.h"
+#include "PtyPeer.h"
 
 using TransferStop = DeviceFixture;
 
 namespace
 {
     bool isProgress (const juce::String& line) { return line.contains ("Firmware download :"); }
+
+    std::string frameOf (std::uint8_t code, const std::vector<std::uint8_t>& data)
+    {
+        std::uint8_t frame[frameBufferSize];
+        const int n = buildFrame (frame, code, data.data(), (int) data.size());
+        return { reinterpret_cast<const char*> (frame), (size_t) n };
+    }
+
+    // The device's answer to the search: its name, product and release dates.
+    std::string searchReply (const char* name)
+    {
+        std::vector<std::uint8_t> info { 0x20, 0x01, 0x01, 0x00, 0x21, 0x03, 0x15, 0x00, 0x00 };
+        info.insert (info.begin(), name, name + 8);
+        return frameOf (RPC_SERCH_DEV, info);
+    }
+
+    std::string subCommandReply (std::uint8_t sub) { return frameOf (RPC_DOWNLOAD, { sub }); }
 }
 
 TEST_F (TransferStop, CancelWhileAReplyIsAwaitedFailsAtOnce)
 {
-    // The device stops answering at the first block: without the cancel the
-    // host would wait three times 5 s for it.
-    startDevice ({ "--name", "CANCEL01", "--silent-from", "4" });
-    startTransfer (writeFile ("cancel.dsb", dsb::makeFile ("CANCEL01", dsb::randomImage (500, 20))));
+    // A device answered by hand that stops answering at the first block:
+    // without the cancel the host would wait three times 5 s for it.
+    PtyPeer peer;
+    start (writeFile ("cancel.dsb", dsb::makeFile ("CANCEL01", dsb::randomImage (500, 20))), peer.portName());
+    ASSERT_TRUE (waitForNotice (NOTIFY_PORT_OPENED));
+    ASSERT_TRUE (peer.waitFor ("Q", 20000));
+    peer.write ("RR");
 
-    ASSERT_TRUE (device->waitForEvent ("command device=1 sub=01", 20000));
-    ASSERT_TRUE (waitForLine ("Start firmware download..."));
+    ASSERT_NE (peer.readFrame (20000).find ("$0101E6\r\n"), std::string::npos);
+    peer.write (searchReply ("CANCEL01"));
+
+    for (const std::uint8_t sub : { DL_BEGIN, DL_PREPARE })
+    {
+        ASSERT_FALSE (peer.readFrame (20000).empty());
+        peer.write (subCommandReply (sub));
+    }
+
+    const auto block = peer.readFrame (20000);
+    ASSERT_EQ (block.size(), 151u);   // the first block, never answered
+
+    // A stray byte, and the line that reports it, show the worker reading,
+    // that is, waiting for the reply: the cancel must find it there.
+    peer.write ("x");
+    ASSERT_TRUE (waitForLine ("Rec  : 78")) << log.describe();
     postJob (payload::makeCancel());
 
     // Well before the first attempt's own 5 s time-out.
     ASSERT_TRUE (waitForOutcomes (1, 4000)) << "the cancel did not cut the wait short\n" << log.describe();
     EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FAILED), 1);
-    EXPECT_EQ (linesFrom ("Try Fail!"), (std::vector<juce::String> {
-        "Try Fail!", "Firmware Verify ...", "Firmware download fail!", "Waiting flag ..." }));
-    EXPECT_EQ (device->countEvents ("command device=1 sub=01"), 3);   // the block, three times
+    EXPECT_TRUE (linesFromAre ({ "Try Fail!", "Firmware Verify ...", "Firmware download fail!", "Waiting flag ..." }));
+
+    // The block twice more: the cancel ends each attempt's wait, not the attempts.
+    EXPECT_EQ (peer.readFrame (20000), block);
+    EXPECT_EQ (peer.readFrame (20000), block);
 }
 
 TEST_F (TransferStop, CancelBetweenBlocksEndsWithoutCounting)
@@ -49,16 +87,17 @@ TEST_F (TransferStop, CancelBetweenBlocksEndsWithoutCounting)
         if (log.hasLine ("Firmware cancel!"))
         {
             sawCancel = true;
-            ASSERT_TRUE (waitForLine ("Waiting flag ...", 2));
+            EXPECT_TRUE (linesFromAre ({ "Firmware cancel!", "Waiting flag ..." }));
+            // The device announces itself again and a new transfer begins,
+            // but the large file keeps it from ending before these are read.
             EXPECT_EQ (log.lines ({ LOG_DONE }), (std::vector<juce::String> { "Firmware cancel!" }));
             EXPECT_FALSE (log.hasLine ("Firmware Verify ..."));
             EXPECT_EQ (outcomes(), 0);
-            const auto after = linesFrom ("Firmware cancel!");
-            EXPECT_EQ (std::vector<juce::String> (after.begin(), after.begin() + 2),
-                       (std::vector<juce::String> { "Firmware cancel!", "Waiting flag ..." }));
         }
 
-        // The device announces itself again, and a new transfer may have begun.
+        // A new transfer may have begun: the second cancel cuts it short, so
+        // that the Stop does not wait for all of it.
+        postJob (payload::makeCancel());
         stop();
         ASSERT_TRUE (waitForNotice (NOTIFY_PORT_CLOSED, 1, 300000));
     }
@@ -76,31 +115,31 @@ TEST_F (TransferStop, StopDuringATransferClosesWhenItHasEnded)
     stop();
 
     ASSERT_TRUE (waitForNotice (NOTIFY_PORT_CLOSED, 1, 60000)) << log.describe();
-    EXPECT_EQ (linesFrom ("Firmware Verify ..."), (std::vector<juce::String> {
-        "Firmware Verify ...", "Firmware download finish!", "COM close" }));
+    EXPECT_TRUE (linesFromAre ({ "Firmware Verify ...", "Firmware download finish!", "COM close" }));
+    EXPECT_TRUE (noticesFromAre ({ NOTIFY_FINISHED, NOTIFY_PORT_CLOSED, NOTIFY_DEVICE_CLEAR }));
     EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FINISHED), 1);
     EXPECT_EQ (bytesOf (device->image (1)), dsb::imageAsSent (file));
-
-    const auto notices = log.notices();
-    EXPECT_EQ (std::vector<int> (notices.end() - 2, notices.end()), (std::vector<int> { NOTIFY_PORT_CLOSED, NOTIFY_DEVICE_CLEAR }));
-    runMessagesFor (50);
-    EXPECT_EQ (worker->currentState(), ST_CLOSED);
+    EXPECT_TRUE (waitFor ([&] { return worker->currentState() == ST_CLOSED; })) << worker->currentState();
 }
 
 TEST_F (TransferStop, StopBeforeTheTransferTookItsPathGivesThePathError)
 {
-    // The search is answered only on its second attempt: the Stop lands while
-    // the device is being searched.
-    startDevice ({ "--name", "ABCD1234", "--retry", "1", "--baud", "9600" });
-    startTransfer (writeFile ("example.dsb", exampleFile()));
+    // A device answered by hand, so that the Stop is taken while the search
+    // waits for its reply, whatever the machine's speed.
+    PtyPeer peer;
+    start (writeFile ("example.dsb", exampleFile()), peer.portName());
+    ASSERT_TRUE (waitForNotice (NOTIFY_PORT_OPENED));
+    ASSERT_TRUE (peer.waitFor ("Q", 20000));
+    peer.write ("RR");
+    ASSERT_TRUE (peer.waitFor ("$0101E6\r\n", 20000));
 
-    ASSERT_TRUE (device->waitForEvent ("search device=1"));
     stop();
+    ASSERT_TRUE (waitFor ([&] { return worker->heldPathBytes() == 0; }));
+    peer.write (searchReply ("ABCD1234"));
 
+    EXPECT_TRUE (linesFromAre ({ "read RPC_SERCH_DEV cmd ok", "Firmware file path error!", "COM close" }));
     ASSERT_TRUE (waitForNotice (NOTIFY_PORT_CLOSED)) << log.describe();
-    EXPECT_EQ (linesFrom ("read RPC_SERCH_DEV cmd ok"), (std::vector<juce::String> {
-        "read RPC_SERCH_DEV cmd ok", "Firmware file path error!", "COM close" }));
-    EXPECT_EQ (device->countEvents ("command"), 0);
+    EXPECT_EQ (peer.read (0).find ('$'), std::string::npos);   // no download command went out
 }
 
 TEST_F (TransferStop, DeviceThatHangsUpMidTransferFailsAndTheWorkerCarriesOn)
@@ -114,7 +153,10 @@ TEST_F (TransferStop, DeviceThatHangsUpMidTransferFailsAndTheWorkerCarriesOn)
     ASSERT_TRUE (waitForLine ("Waiting flag ...", 2));
 
     // Polling a line that is gone: quiet, and a Stop still closes it.
+    ASSERT_TRUE (waitFor ([&] { return worker->currentState() == ST_WAIT_FLAG; })) << worker->currentState();
+    const auto before = log.all().size();
     runMessagesFor (200);
+    EXPECT_EQ (log.all().size(), before) << log.describe();
     EXPECT_EQ (worker->currentState(), ST_WAIT_FLAG);
     stop();
     EXPECT_TRUE (waitForNotice (NOTIFY_PORT_CLOSED));
@@ -134,8 +176,7 @@ TEST_F (TransferStop, QuittingWhileTheDeviceIsSilentEndsPromptly)
 {
     startDevice ({ "--name", "QUIET001", "--silent-from", "2" });
     startTransfer (writeFile ("quiet.dsb", dsb::makeFile ("QUIET001", dsb::randomImage (100, 25))));
-    ASSERT_TRUE (waitForLine ("Start firmware download..."));
-    runMessagesFor (100);
+    ASSERT_TRUE (device->waitForEvent ("command device=1 sub=00"));   // unanswered: the worker waits for its reply
 
     EXPECT_TRUE (worker->stopWorker());   // false would mean the thread was killed
     worker.reset();

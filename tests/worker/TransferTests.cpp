@@ -8,21 +8,26 @@ using Transfer = DeviceFixture;
 
 TEST_F (Transfer, ExampleFileGoesOutAsOneBlockAndVerifies)
 {
-    startDevice ({ "--name", "ABCD1234", "--release-date", "21031500" });
+    // One device only: another would announce itself and begin the next transfer.
+    startDevice ({ "--name", "ABCD1234", "--release-date", "21031500", "--devices", "1" });
     ASSERT_EQ (exampleFile(), dsb::makeFile ("ABCD1234", { 1, 2, 3, 4, 5 }));
     startTransfer (writeFile ("example.dsb", exampleFile()));
 
-    ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
-    ASSERT_TRUE (waitForLine ("Waiting flag ...", 2));
+    ASSERT_TRUE (linesFromAre ({
+        "read RPC_SERCH_DEV cmd ok", "Start firmware download...", "example.dsb  Firmware download :100%.",
+        "Firmware Verify ...", "Firmware download finish!", "Waiting flag ..." }));
 
-    EXPECT_EQ (log.lines(), (std::vector<juce::String> {
-        "Waiting flag ...", "revice RR flag!", "read RPC_SERCH_DEV cmd ok", "Start firmware download...",
-        "example.dsb  Firmware download :100%.", "Firmware Verify ...", "Firmware download finish!",
-        "Waiting flag ..." }));
+    // Before the search: the open's line and the announcement, twice when a
+    // device slow to answer answered two polls in one go.
+    const auto all = log.lines();
+    const std::vector<juce::String> before (all.begin(), std::find (all.begin(), all.end(), "read RPC_SERCH_DEV cmd ok"));
+    ASSERT_GE (before.size(), 2u);
+    EXPECT_EQ (before.front(), "Waiting flag ...");
+    EXPECT_EQ (std::count (before.begin() + 1, before.end(), "revice RR flag!"), (std::ptrdiff_t) before.size() - 1) << log.describe();
+
     EXPECT_EQ (log.lines ({ LOG_BEGIN }), (std::vector<juce::String> { "Start firmware download..." }));
     EXPECT_EQ (log.lines ({ LOG_DONE }), (std::vector<juce::String> { "Firmware download finish!" }));
-    EXPECT_EQ (log.notices(), (std::vector<int> {
-        NOTIFY_PORT_OPENED, NOTIFY_DEVICE_CLEAR, NOTIFY_DEVICE_INFO, NOTIFY_FINISHED }));
+    ASSERT_TRUE (noticesAre ({ NOTIFY_PORT_OPENED, NOTIFY_DEVICE_CLEAR, NOTIFY_DEVICE_INFO, NOTIFY_FINISHED }));
 
     const auto& info = log.all()[(size_t) std::distance (log.all().begin(),
         std::find_if (log.all().begin(), log.all().end(), [] (const Event& e) { return e.type == NOTIFY_DEVICE_INFO && e.source == Event::fromPage; }))].info;
@@ -44,7 +49,7 @@ TEST_F (Transfer, ExampleFileGoesOutAsOneBlockAndVerifies)
 
 TEST_F (Transfer, ProgressOfA212ByteFileInFourBlocks)
 {
-    startDevice ({ "--name", "TAG00212" });
+    startDevice ({ "--name", "TAG00212", "--devices", "1" });
     const auto file = dsb::makeFile ("TAG00212", dsb::randomImage (200, 212));
     startTransfer (writeFile ("f212.dsb", file));
 
@@ -64,7 +69,7 @@ TEST_F (Transfer, ProgressOfA212ByteFileInFourBlocks)
 
 TEST_F (Transfer, OneMebibyteFileArrivesByteForByte)
 {
-    startDevice ({ "--name", "BIGIMAGE" });
+    startDevice ({ "--name", "BIGIMAGE", "--devices", "1" });
     const auto file = dsb::makeFile ("BIGIMAGE", dsb::randomImage (1024 * 1024 - 12, 7));
     startTransfer (writeFile ("big.dsb", file));
 
@@ -82,7 +87,7 @@ TEST_F (Transfer, TwoDevicesInARowOnOnePort)
 
     ASSERT_TRUE (waitForOutcomes (2)) << log.describe();
     EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FINISHED), 2);
-    EXPECT_EQ (log.countLines ("revice RR flag!"), 2);
+    EXPECT_EQ (log.countLines ("read RPC_SERCH_DEV cmd ok"), 2);
     EXPECT_EQ (bytesOf (device->image (1)), dsb::imageAsSent (file));
     EXPECT_EQ (bytesOf (device->image (2)), dsb::imageAsSent (file));
     EXPECT_TRUE (waitForLine ("Waiting flag ...", 3));
@@ -90,7 +95,7 @@ TEST_F (Transfer, TwoDevicesInARowOnOnePort)
 
 TEST_F (Transfer, EmptyImageSendsTheEndOfDataButNoVerify)
 {
-    startDevice ({ "--name", "EMPTY012" });
+    startDevice ({ "--name", "EMPTY012", "--devices", "1" });
     startTransfer (writeFile ("empty.dsb", dsb::makeFile ("EMPTY012", {})));
 
     ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
@@ -106,8 +111,9 @@ TEST_F (Transfer, FileShorterThanItsHeaderFailsWithoutABlock)
     startDevice ({ "--name", "" });
     startTransfer (writeFile ("short.dsb", dsb::Bytes (8, 0)));
 
+    // The device was never finished: it announces itself again and again.
     ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
-    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FAILED), 1);
+    EXPECT_EQ (firstOutcome(), NOTIFY_FAILED);
     EXPECT_EQ (device->countEvents ("command device=1 sub=01"), 0);
 }
 
@@ -120,7 +126,7 @@ class TransferOverQuirkyLine : public DeviceFixture, public ::testing::WithParam
 TEST_P (TransferOverQuirkyLine, StillSucceeds)
 {
     auto options = GetParam().options;
-    options.addArray ({ "--name", "QUIRK001" });
+    options.addArray ({ "--name", "QUIRK001", "--devices", "1" });
     startDevice (options);
     const auto file = dsb::makeFile ("QUIRK001", dsb::randomImage (200, 3));
     startTransfer (writeFile ("quirk.dsb", file));
@@ -142,19 +148,18 @@ INSTANTIATE_TEST_SUITE_P (Lines, TransferOverQuirkyLine, ::testing::Values (
 
 TEST_F (Transfer, WrongVerifySumFails)
 {
-    startDevice ({ "--name", "SUMWRONG", "--wrong-sum" });
+    startDevice ({ "--name", "SUMWRONG", "--wrong-sum", "--devices", "1" });
     startTransfer (writeFile ("sum.dsb", dsb::makeFile ("SUMWRONG", dsb::randomImage (300, 4))));
 
     ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
     EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FAILED), 1);
-    EXPECT_EQ (linesFrom ("Firmware Verify ..."), (std::vector<juce::String> {
-        "Firmware Verify ...", "Firmware download fail!", "Waiting flag ..." }));
+    EXPECT_TRUE (linesFromAre ({ "Firmware Verify ...", "Firmware download fail!", "Waiting flag ..." }));
     EXPECT_EQ (log.lines ({ LOG_FAIL }), (std::vector<juce::String> { "Firmware download fail!" }));
 }
 
 TEST_F (Transfer, OtherDeviceAddressOnBothSides)
 {
-    startDevice ({ "--name", "ADDR0001", "--address", "A0" });
+    startDevice ({ "--name", "ADDR0001", "--address", "A0", "--devices", "1" });
     DeviceAddressChar = '&';
     startTransfer (writeFile ("addr.dsb", dsb::makeFile ("ADDR0001", dsb::randomImage (100, 5))));
 
@@ -181,10 +186,9 @@ TEST_P (TransferRefused, WithAnErrorLineAndNothingSent)
     startDevice ({ "--name", c.deviceName });
     startTransfer (writeFile ("refused.dsb", c.file));
 
-    ASSERT_TRUE (waitForLine ("Waiting flag ...", 2)) << log.describe();
-    EXPECT_EQ (log.lines ({ LOG_ERROR }), (std::vector<juce::String> { c.line }));
-    EXPECT_EQ (linesFrom ("read RPC_SERCH_DEV cmd ok"), (std::vector<juce::String> {
-        "read RPC_SERCH_DEV cmd ok", c.line, "Waiting flag ..." }));
+    // The device announces itself again after each refusal, and is refused again.
+    ASSERT_TRUE (linesFromAre ({ "read RPC_SERCH_DEV cmd ok", c.line, "Waiting flag ..." }));
+    EXPECT_EQ (log.firstLine (LOG_ERROR), c.line);
     EXPECT_EQ (device->countEvents ("command"), 0);
     EXPECT_EQ (outcomes(), 0);
     EXPECT_TRUE (dialogs->asked().empty());
@@ -205,8 +209,8 @@ TEST_F (Transfer, PathOfMoreThan255CharactersIsRefused)
     start (file, portName());
     postJob (payload::makeFirmwarePath ("/" + juce::String::repeatedString ("p", 255)));   // 256 characters
 
-    ASSERT_TRUE (waitForLine ("Waiting flag ...", 2)) << log.describe();
-    EXPECT_EQ (log.lines ({ LOG_ERROR }), (std::vector<juce::String> { "Firmware file path error!" }));
+    ASSERT_TRUE (linesFromAre ({ "read RPC_SERCH_DEV cmd ok", "Firmware file path error!", "Waiting flag ..." }));
+    EXPECT_EQ (log.firstLine (LOG_ERROR), "Firmware file path error!");
     EXPECT_EQ (device->countEvents ("command"), 0);
 }
 
@@ -225,22 +229,23 @@ class TransferQuestion : public DeviceFixture, public ::testing::WithParamInterf
 TEST_P (TransferQuestion, AnswerDecidesWhatIsSent)
 {
     const auto& c = GetParam();
-    startDevice ({ "--name", "ASKAGAIN", "--retry", "1" });
+    startDevice ({ "--name", "ASKAGAIN", "--devices", "1" });
 
     const auto original = dsb::makeFile ("ASKAGAIN", dsb::randomImage (150, 10));
     const auto changed = dsb::makeFile ("ASKAGAIN", dsb::randomImage (170, 11));
     const auto file = writeFile ("ask.dsb", original);
     dialogs->answer (c.answer);
-    startTransfer (file);
 
-    // The search is answered only on its second attempt, time enough to change the file.
-    ASSERT_TRUE (waitForNotice (NOTIFY_PORT_OPENED));
+    // The page has its copy; the file changes before the port opens, so
+    // before the worker can look at it.
+    postFile (file);
     if (c.change == Question::deleted)
         ASSERT_TRUE (file.deleteFile());
     else if (c.change == Question::unreadable)
         ASSERT_TRUE (file.deleteFile() && file.createDirectory());
     else
         file.replaceWithData (changed.data(), changed.size());
+    postPortOpen (portName());
 
     ASSERT_TRUE (waitForLine ("Waiting flag ...", 2)) << log.describe();
     if (c.sent != Question::nothing)
@@ -248,8 +253,11 @@ TEST_P (TransferQuestion, AnswerDecidesWhatIsSent)
         ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
     }
 
+    // One question in this transfer; a device left unfinished announces
+    // itself again, and the next transfer asks again.
+    EXPECT_EQ (log.questionsBefore ("Waiting flag ...", 2), 1) << log.describe();
     const auto asked = dialogs->asked();
-    ASSERT_EQ (asked.size(), 1u);
+    ASSERT_GE (asked.size(), 1u);
     EXPECT_EQ (asked[0].title, "Tips");
 
     switch (c.change)
@@ -298,8 +306,14 @@ TEST_F (Transfer, FileOfMoreBlocksThanSixteenBitsCanNumberIsRefused)
     const auto file = dsb::makeFile ("HUGEFILE", dsb::Bytes (65537 * 64, 0x5A));
     startTransfer (writeFile ("huge.dsb", file));
 
-    ASSERT_TRUE (waitForLine ("Waiting flag ...", 2)) << log.describe();
-    EXPECT_EQ (log.lines ({ LOG_ERROR }), (std::vector<juce::String> { "Firmware file too large! :65537 blocks." }));
+    ASSERT_TRUE (linesFromAre ({ "read RPC_SERCH_DEV cmd ok", "Firmware file too large! :65537 blocks.", "Waiting flag ..." }));
+    EXPECT_EQ (log.firstLine (LOG_ERROR), "Firmware file too large! :65537 blocks.");
     EXPECT_EQ (device->countEvents ("command"), 0);
     EXPECT_EQ (outcomes(), 0);
+
+    // Each refusal reads and sums the 4 MiB file again, which a sanitizer
+    // build on a busy machine may not finish within the worker's 1 s stop:
+    // end the round of refusals before the worker is stopped.
+    stop();
+    EXPECT_TRUE (waitForNotice (NOTIFY_PORT_CLOSED)) << log.describe();
 }

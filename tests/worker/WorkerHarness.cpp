@@ -1,6 +1,8 @@
 #include "WorkerHarness.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 
 std::vector<juce::String> EventLog::lines (std::initializer_list<int> kinds) const
 {
@@ -18,6 +20,12 @@ std::vector<juce::String> EventLog::lines (std::initializer_list<int> kinds) con
     }
 
     return result;
+}
+
+juce::String EventLog::firstLine (int kind) const
+{
+    const auto all = lines ({ kind });
+    return all.empty() ? juce::String() : all.front();
 }
 
 std::vector<int> EventLog::notices() const
@@ -50,13 +58,33 @@ int EventLog::countLines (const juce::String& text) const
     return (int) std::count (all.begin(), all.end(), text);
 }
 
+int EventLog::questionsBefore (const juce::String& text, int occurrence) const
+{
+    int questions = 0, seen = 0;
+
+    for (const auto& e : events)
+    {
+        if (e.source == Event::fromDialogs)
+            ++questions;
+        else if (e.source == Event::fromMain && e.id == MSG_NOTIFY && e.type == NOTIFY_LOG && e.text == text
+                 && ++seen == occurrence)
+            break;
+    }
+
+    return questions;
+}
+
 juce::String EventLog::describe() const
 {
     juce::String s;
 
     for (const auto& e : events)
     {
-        if (e.source == Event::fromMain && e.type == NOTIFY_LOG && e.id == MSG_NOTIFY)
+        if (e.source == Event::fromDialogs)
+        {
+            s << "  asked: " << e.text << "\n";
+        }
+        else if (e.source == Event::fromMain && e.type == NOTIFY_LOG && e.id == MSG_NOTIFY)
         {
             if (e.value != LOG_SEND && e.value != LOG_RECV)
                 s << "  log " << e.value << ": " << e.text << "\n";
@@ -73,6 +101,15 @@ juce::String EventLog::describe() const
 
 void RecordingListener::handleMessage (const juce::Message& message)
 {
+    if (auto* question = dynamic_cast<const QuestionRecord*> (&message))
+    {
+        Event e;
+        e.source = source;
+        e.text = question->message;
+        log.add (e);
+        return;
+    }
+
     auto* msg = dynamic_cast<const MyMsg*> (&message);
     ASSERT_NE (msg, nullptr);
 
@@ -99,6 +136,7 @@ void RecordingListener::handleMessage (const juce::Message& message)
 
 int ScriptedDialogs::next (Asked a)
 {
+    recorder.postMessage (new QuestionRecord (a.message));
     const std::lock_guard<std::mutex> g (lock);
     questions.push_back (a);
 
@@ -131,7 +169,7 @@ void ScriptedDialogs::showWarning (const juce::String& title, const juce::String
 void WorkerFixture::SetUp()
 {
     DeviceAddressChar = '$';
-    auto d = std::make_unique<ScriptedDialogs>();
+    auto d = std::make_unique<ScriptedDialogs> (questionListener);
     dialogs = d.get();
     worker = std::make_unique<MyCom> (&mainListener, std::move (d));
     worker->setListener (LISTENER_PAGE, &pageListener);
@@ -141,6 +179,18 @@ void WorkerFixture::TearDown()
 {
     if (worker != nullptr)
     {
+        // The worker gives its thread 1 s to end, which a sanitizer build on a
+        // busy machine can overrun in the middle of a search or a transfer:
+        // bring it to rest first (the quitting tests show quitting mid-way).
+        // postLog answers -1 once the test has stopped the worker itself.
+        if (dialogs != nullptr && worker->postLog (LOG_INFO, {}) == 0)
+        {
+            postJob (payload::makeCancel());
+            stop();
+            EXPECT_TRUE (waitFor ([&] { const auto s = worker->currentState(); return s == ST_CLOSED || s == ST_IDLE; }, 60000))
+                << "the worker did not come to rest: state " << worker->currentState();
+        }
+
         EXPECT_TRUE (worker->stopWorker()) << "the worker thread had to be killed";
     }
 
@@ -150,9 +200,71 @@ void WorkerFixture::TearDown()
 
 void WorkerFixture::start (const juce::File& firmware, const juce::String& portName, int baud)
 {
+    postFile (firmware);
+    postPortOpen (portName, baud);
+}
+
+void WorkerFixture::postFile (const juce::File& firmware)
+{
     juce::MemoryBlock bytes;
     firmware.loadFileAsData (bytes);
     postJob (payload::makeFirmwarePath (firmware.getFullPathName()));
     postJob (payload::makeFirmwareData (bytes.getData(), bytes.getSize()));
+}
+
+void WorkerFixture::postPortOpen (const juce::String& portName, int baud)
+{
     postJob (payload::makePortOpen (portName, baud));
+}
+
+namespace
+{
+    // The first expected.size() elements of all, from its start or from the
+    // first element equal to expected.front(); fewer while they have not come.
+    template <typename T>
+    std::vector<T> window (const std::vector<T>& all, const std::vector<T>& expected, bool fromFirstExpected)
+    {
+        auto begin = all.begin();
+
+        if (fromFirstExpected && ! expected.empty())
+            begin = std::find (all.begin(), all.end(), expected.front());
+
+        const auto n = juce::jmin (expected.size(), (size_t) std::distance (begin, all.end()));
+        return { begin, begin + (std::ptrdiff_t) n };
+    }
+
+    template <typename T>
+    ::testing::AssertionResult awaitSequence (const std::function<std::vector<T>()>& read, const std::vector<T>& expected,
+                                              bool fromFirstExpected, int timeoutMs, const EventLog& log)
+    {
+        runMessagesUntil ([&] { return window (read(), expected, fromFirstExpected).size() >= expected.size(); }, timeoutMs);
+        const auto got = window (read(), expected, fromFirstExpected);
+
+        if (got == expected)
+            return ::testing::AssertionSuccess();
+
+        return ::testing::AssertionFailure() << "got " << ::testing::PrintToString (got)
+                                             << "\nexpected " << ::testing::PrintToString (expected)
+                                             << "\nall that came:\n" << log.describe();
+    }
+}
+
+::testing::AssertionResult WorkerFixture::linesAre (const std::vector<juce::String>& expected, int timeoutMs)
+{
+    return awaitSequence<juce::String> ([this] { return log.lines(); }, expected, false, timeoutMs, log);
+}
+
+::testing::AssertionResult WorkerFixture::linesFromAre (const std::vector<juce::String>& expected, int timeoutMs)
+{
+    return awaitSequence<juce::String> ([this] { return log.lines(); }, expected, true, timeoutMs, log);
+}
+
+::testing::AssertionResult WorkerFixture::noticesAre (const std::vector<int>& expected, int timeoutMs)
+{
+    return awaitSequence<int> ([this] { return log.notices(); }, expected, false, timeoutMs, log);
+}
+
+::testing::AssertionResult WorkerFixture::noticesFromAre (const std::vector<int>& expected, int timeoutMs)
+{
+    return awaitSequence<int> ([this] { return log.notices(); }, expected, true, timeoutMs, log);
 }

@@ -10,14 +10,23 @@
 #include <mutex>
 #include <vector>
 
-// What the worker's two listeners received, in the order it was delivered.
+// What the worker's two listeners received, in the order it was delivered,
+// and the questions it asked, in their place among them.
 struct Event
 {
-    enum Source { fromMain, fromPage } source;
+    enum Source { fromMain, fromPage, fromDialogs } source;
     int id = 0, type = 0, value = 0;
     bool hasData = false;
-    juce::String text;      // log lines
+    juce::String text;      // log lines; the message of a question
     DeviceInfo info {};     // NOTIFY_DEVICE_INFO
+};
+
+// Posted by ScriptedDialogs from the worker thread as it is asked, so that the
+// question takes its place among the records the worker posts.
+struct QuestionRecord : public juce::Message
+{
+    explicit QuestionRecord (const juce::String& m) : message (m) {}
+    juce::String message;
 };
 
 class EventLog
@@ -29,10 +38,13 @@ public:
 
     // Log lines of the given kinds (all but the frame dumps when empty).
     std::vector<juce::String> lines (std::initializer_list<int> kinds = {}) const;
+    juce::String firstLine (int kind) const;   // empty when there is none
     std::vector<int> notices() const;   // the page's MSG_NOTIFY types
     int count (Event::Source source, int id, int type) const;
     bool hasLine (const juce::String& text) const;
     int countLines (const juce::String& text) const;
+    // Questions asked before the nth line that equals text.
+    int questionsBefore (const juce::String& text, int occurrence) const;
     juce::String describe() const;
 
 private:
@@ -56,6 +68,9 @@ class ScriptedDialogs : public WorkerDialogs
 public:
     struct Asked { juce::String title, message; juce::StringArray buttons; };
 
+    // Where each question is also posted as a QuestionRecord; set before the worker starts.
+    explicit ScriptedDialogs (juce::MessageListener& recorderToUse) : recorder (recorderToUse) {}
+
     void answer (int result) { const std::lock_guard<std::mutex> g (lock); answers.push_back (result); }
     std::vector<Asked> asked() const { const std::lock_guard<std::mutex> g (lock); return questions; }
     std::vector<Asked> warnings() const { const std::lock_guard<std::mutex> g (lock); return warningBoxes; }
@@ -70,6 +85,7 @@ public:
 private:
     int next (Asked a);
 
+    juce::MessageListener& recorder;
     mutable std::mutex lock;
     std::deque<int> answers;   // unanswered questions are cancelled
     std::vector<Asked> questions, warningBoxes;
@@ -85,6 +101,9 @@ protected:
     void postJob (MyMsg* msg) { worker->postMessage (msg); }
     // What the page posts at Start: path, the file's bytes, then the port.
     void start (const juce::File& firmware, const juce::String& portName, int baud = 115200);
+    // Start in its two halves, for a file that changes after the page read it.
+    void postFile (const juce::File& firmware);
+    void postPortOpen (const juce::String& portName, int baud = 115200);
     void stop() { postJob (payload::makePortClose()); }
 
     bool waitFor (const std::function<bool()>& condition, int timeoutMs = 20000)
@@ -100,9 +119,20 @@ protected:
         return waitFor ([&] { return log.count (Event::fromPage, MSG_NOTIFY, type) >= occurrences; }, timeoutMs);
     }
 
+    // Wait for as many log lines (all but the frame dumps) or page notices as
+    // expected holds, counted from the first one (...Are) or from the first
+    // that equals expected.front() (...FromAre), then compare that many. What
+    // the worker posts later does not count, and nothing on its way is raced:
+    // assert a sequence through these rather than after waiting for an event.
+    ::testing::AssertionResult linesAre (const std::vector<juce::String>& expected, int timeoutMs = 20000);
+    ::testing::AssertionResult linesFromAre (const std::vector<juce::String>& expected, int timeoutMs = 20000);
+    ::testing::AssertionResult noticesAre (const std::vector<int>& expected, int timeoutMs = 20000);
+    ::testing::AssertionResult noticesFromAre (const std::vector<int>& expected, int timeoutMs = 20000);
+
     EventLog log;
     RecordingListener mainListener { log, Event::fromMain };
     RecordingListener pageListener { log, Event::fromPage };
+    RecordingListener questionListener { log, Event::fromDialogs };
     ScriptedDialogs* dialogs = nullptr;
     std::unique_ptr<MyCom> worker;
 };
