@@ -84,6 +84,17 @@ protected:
     }
 
     juce::String statusLine() { return main->getStatusBar()->lineEditorForTest().getText(); }
+
+    static double barValue (BackgroundThread& w)
+    {
+        for (auto* c : w.getAlertWindowForTest()->getChildren())
+            if (auto* bar = dynamic_cast<juce::ProgressBar*> (c))
+                if (auto* handler = bar->getAccessibilityHandler())
+                    if (auto* value = handler->getValueInterface())
+                        return value->getCurrentValue();
+
+        return 0.0;
+    }
 };
 
 TEST_F (LogRouting, WithoutAProgressWindow)
@@ -129,6 +140,10 @@ TEST_F (LogRouting, AroundAProgressWindow)
     ASSERT_NE (held, nullptr);
     ASSERT_TRUE (runMessagesUntil ([&] { return held->getAlertWindowForTest()->isCurrentlyModal(); }, 5000));
     EXPECT_EQ (statusLine(), "Start firmware download...");
+
+    // The window's thread sets its own first text before it moves the bar;
+    // from then on the window shows the lines as they come.
+    ASSERT_TRUE (runMessagesUntil ([&] { return barValue (*held) > 0.0; }, 10000));
 
     // No second window; an error line goes to the window, the bar and the log.
     post (LOG_BEGIN, "Start firmware download...");
