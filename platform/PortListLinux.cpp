@@ -88,7 +88,9 @@ namespace
 
         char target[PATH_MAX] = {};
 
-        if (realpath (path.c_str(), target) == nullptr || std::strncmp (target, "/dev/pts/", 9) != 0)
+        // /dev/pts/<number>: a pseudo-terminal, not the multiplexer /dev/pts/ptmx.
+        if (realpath (path.c_str(), target) == nullptr || std::strncmp (target, "/dev/pts/", 9) != 0
+             || target[9] == 0 || std::strspn (target + 9, "0123456789") != std::strlen (target + 9))
             return false;
 
         return stat (target, &st) == 0 && S_ISCHR (st.st_mode);

@@ -132,6 +132,73 @@ bool PageFixture::waitForAlert (int timeoutMs)
     return runMessagesUntil ([] { return findAlert() != nullptr; }, timeoutMs);
 }
 
+void PageFixture::settle (std::function<void()> justAfter)
+{
+    auto done = std::make_shared<bool> (false);
+
+    juce::MessageManager::callAsync ([done, justAfter]
+    {
+        if (justAfter)
+            justAfter();
+
+        // Messages posted by those before us are queued behind this one.
+        juce::MessageManager::callAsync ([done] { *done = true; });
+    });
+
+    ASSERT_TRUE (runMessagesUntil ([done] { return *done; }, 20000));
+}
+
+const juce::String& PageFixture::linkPort (const juce::String& suffix, const juce::String& target)
+{
+    links.push_back (std::make_unique<DevLink> ("ttyFMtest", suffix, target));
+    EXPECT_TRUE (links.back()->ok()) << "cannot create /dev/" << links.back()->name();
+    return links.back()->name();
+}
+
+void PageFixture::unlinkPort (const juce::String& name)
+{
+    links.erase (std::remove_if (links.begin(), links.end(), [&] (auto& l) { return l->name() == name; }), links.end());
+}
+
+juce::StringArray PageFixture::portItems()
+{
+    juce::StringArray items;
+
+    for (int i = 0; i < page->getPortBox().getNumItems(); ++i)
+        items.add (page->getPortBox().getItemText (i));
+
+    return items;
+}
+
+juce::StringArray PageFixture::childTexts()
+{
+    juce::StringArray texts;
+
+    for (auto* c : page->getChildren())
+    {
+        if (auto* l = dynamic_cast<juce::Label*> (c))
+            texts.add (l->getText());
+        else if (auto* b = dynamic_cast<juce::Button*> (c))
+            texts.add (b->getButtonText());
+        else if (auto* e = dynamic_cast<juce::TextEditor*> (c))
+            texts.add (e->getText());
+        else if (auto* box = dynamic_cast<juce::ComboBox*> (c))
+            texts.add (box->getText());
+    }
+
+    return texts;
+}
+
+juce::StringArray PageFixture::jobKinds() const
+{
+    juce::StringArray kinds;
+
+    for (auto& j : tap->jobs)
+        kinds.add (juce::String::toHexString (j.id) + "/" + juce::String (j.type));
+
+    return kinds;
+}
+
 void PageFixture::TearDown()
 {
     if (IsSkipped())
@@ -149,6 +216,7 @@ void PageFixture::TearDown()
     runMessagesFor (5);
 
     device.reset();
+    links.clear();
     setLanguageFileFolder ({});
     juce::LocalisedStrings::setCurrentMappings (nullptr);
     savedWorkingDirectory.setAsCurrentWorkingDirectory();

@@ -3,8 +3,14 @@
 #include "PageDFU.h"
 
 #include "DeviceFixture.h"
+#include "PtyLink.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
+
+namespace juce
+{
+    inline void PrintTo (const StringArray& a, std::ostream* os)  { *os << "{ " << a.joinIntoString (" | ") << " }"; }
+}
 
 // The jobs the page posted, in order, each handed on to the real worker.
 class JobTap : public juce::MessageListener
@@ -57,6 +63,25 @@ protected:
 
     bool waitForAlert (int timeoutMs = 10000);
 
+    // Runs the messages already queued and those they post, then returns;
+    // justAfter runs right behind the first of them (e.g. a click).
+    void settle (std::function<void()> justAfter = {});
+
+    // A /dev/ttyFMtest* link to target, removed with the fixture.
+    const juce::String& linkPort (const juce::String& suffix, const juce::String& target);
+    void unlinkPort (const juce::String& name);
+
+    // The port box's item texts, in order.
+    juce::StringArray portItems();
+
+    // The texts of the page's children in construction order: labels, button
+    // texts and the editor's text.
+    juce::StringArray childTexts();
+
+    // The worker's jobs as the tap saw them: "id/type" each.
+    juce::StringArray jobKinds() const;
+
+    std::vector<std::unique_ptr<DevLink>> links;
     std::unique_ptr<JobTap> tap;
     std::unique_ptr<PageDFU> page;
     std::unique_ptr<juce::DocumentWindow> window;

@@ -55,3 +55,61 @@ TEST_P (PageLayout, ChildrenStandWhereTheWidthPutsThem)
 // 700 × 0.7 is just under 490 in double precision.
 INSTANTIATE_TEST_SUITE_P (Widths, PageLayout, ::testing::Values (LayoutCase { 700, 14, 489 },
                                                                  LayoutCase { 1024, 20, 716 }));
+
+namespace
+{
+    struct BaudCase
+    {
+        const char* name;
+        const char* comBaud;    // nullptr: the default
+        const char* lastBaud;
+        juce::StringArray items;
+        std::vector<int> ids;
+        juce::String selected;  // empty: nothing selected
+    };
+
+    const juce::StringArray defaultRates { "9600", "115200", "230400", "921600", "2000000" };
+}
+
+class BaudList : public PageFixture, public ::testing::WithParamInterface<BaudCase> {};
+
+TEST_P (BaudList, FollowsTheSettings)
+{
+    const auto& c = GetParam();
+    juce::StringArray lines { juce::String ("LastBaud=") + c.lastBaud };
+
+    if (c.comBaud != nullptr)
+        lines.add (juce::String ("ComBaud=") + c.comBaud);
+    else
+        lines.add ("ComBaud=5,9600,115200,230400,921600,2000000");
+
+    writeSettings (lines);
+    makePage();
+    auto& box = page->getBaudBox();
+
+    juce::StringArray items;
+    std::vector<int> ids;
+
+    for (int i = 0; i < box.getNumItems(); ++i)
+    {
+        items.add (box.getItemText (i));
+        ids.push_back (box.getItemId (i));
+    }
+
+    EXPECT_EQ (items, c.items);
+    EXPECT_EQ (ids, c.ids);
+    EXPECT_EQ (box.getSelectedId() != 0 ? box.getText() : juce::String(), c.selected);
+}
+
+INSTANTIATE_TEST_SUITE_P (Cases, BaudList, ::testing::Values (
+    BaudCase { "Defaults", nullptr, "1", defaultRates, { 1, 2, 3, 4, 5 }, "115200" },
+    BaudCase { "EmptyRateKeepsItsId", "3,9600,,115200", "1", { "9600", "115200" }, { 1, 3 }, "115200" },
+    BaudCase { "RatesAfterTheCountIgnored", "2,9600,115200,230400", "0", { "9600", "115200" }, { 1, 2 }, "9600" },
+    BaudCase { "CountBeyondTheRates", "4,9600,115200", "0", { "9600", "115200" }, { 1, 2 }, "9600" },
+    // A count far beyond the rates must not hold the page up.
+    BaudCase { "HugeCount", "2147483647,9600", "0", { "9600" }, { 1 }, "9600" },
+    BaudCase { "NoCommaIsACountAlone", "9600", "0", {}, {}, "" },
+    BaudCase { "CountZero", "0,9600,115200", "0", {}, {}, "" },
+    BaudCase { "LastBaudEqualToCount", nullptr, "5", defaultRates, { 1, 2, 3, 4, 5 }, "" },
+    BaudCase { "LastBaudBeyondCount", nullptr, "7", defaultRates, { 1, 2, 3, 4, 5 }, "" }),
+    [] (const auto& p) { return std::string (p.param.name); });

@@ -1,0 +1,167 @@
+#include "ProgramProcess.h"
+
+#include <climits>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+    juce::String run (const juce::StringArray& args, int timeoutMs = 20000)
+    {
+        juce::ChildProcess child;
+
+        if (! child.start (args, juce::ChildProcess::wantStdOut))
+            return {};
+
+        auto out = child.readAllProcessOutput();
+        child.waitForProcessToFinish (timeoutMs);
+        return out;
+    }
+}
+
+bool ProgramProcess::privateLockDirsWork()
+{
+    static const bool works = [] { return std::system ("unshare -m true > /dev/null 2>&1") == 0; }();
+    return works;
+}
+
+ProgramProcess::ProgramProcess (const juce::File& workDir, const juce::File& lockDir)
+    : log (workDir.getChildFile ("program.log"))
+{
+    const auto exe = juce::String (FLINT_PROGRAM_PATH);
+    juce::StringArray args;
+
+    if (privateLockDirsWork())
+        args = { "unshare", "-m", "sh", "-c", "mount --bind \"$0\" /var/tmp && exec \"$1\"",
+                 lockDir.getFullPathName(), exe };
+    else
+        args = { exe };
+
+    std::vector<const char*> argv;
+
+    for (auto& a : args)
+        argv.push_back (a.toRawUTF8());
+
+    argv.push_back (nullptr);
+    const auto dir = workDir.getFullPathName();
+    const auto logPath = log.getFullPathName();
+
+    pid = ::fork();
+
+    if (pid == 0)
+    {
+        const int fd = ::open (logPath.toRawUTF8(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        ::dup2 (fd, 1);
+        ::dup2 (fd, 2);
+
+        if (::chdir (dir.toRawUTF8()) == 0)
+            ::execvp (argv[0], const_cast<char* const*> (argv.data()));
+
+        ::_exit (127);
+    }
+}
+
+ProgramProcess::~ProgramProcess()
+{
+    if (isRunning())
+    {
+        ::kill (pid, SIGKILL);
+        waitForExit (10000);
+    }
+}
+
+bool ProgramProcess::isRunning()
+{
+    if (pid <= 0 || reaped)
+        return false;
+
+    int s = 0;
+
+    if (::waitpid (pid, &s, WNOHANG) == pid)
+    {
+        reaped = true;
+        status = WIFEXITED (s) ? WEXITSTATUS (s) : -WTERMSIG (s);
+        return false;
+    }
+
+    return true;
+}
+
+int ProgramProcess::waitForExit (int timeoutMs)
+{
+    const auto end = juce::Time::getMillisecondCounterHiRes() + timeoutMs;
+
+    while (isRunning())
+    {
+        if (juce::Time::getMillisecondCounterHiRes() > end)
+            return INT_MIN;
+
+        juce::Thread::sleep (10);
+    }
+
+    return status;
+}
+
+void ProgramProcess::interrupt()
+{
+    if (isRunning())
+        ::kill (pid, SIGINT);
+}
+
+juce::String ProgramProcess::output() const
+{
+    return log.loadFileAsString();
+}
+
+juce::StringArray x11::findWindows (const juce::String& titlePattern)
+{
+    juce::StringArray ids;
+    ids.addTokens (run ({ "xdotool", "search", "--onlyvisible", "--name", titlePattern }), "\n", {});
+    ids.removeEmptyStrings();
+    return ids;
+}
+
+juce::Rectangle<int> x11::geometry (const juce::String& windowId)
+{
+    juce::StringArray lines;
+    lines.addLines (run ({ "xdotool", "getwindowgeometry", "--shell", windowId }));
+    juce::Rectangle<int> r;
+
+    for (auto& line : lines)
+    {
+        const auto value = line.fromFirstOccurrenceOf ("=", false, false).getIntValue();
+
+        if (line.startsWith ("X="))           r.setX (value);
+        else if (line.startsWith ("Y="))      r.setY (value);
+        else if (line.startsWith ("WIDTH="))  r.setWidth (value);
+        else if (line.startsWith ("HEIGHT=")) r.setHeight (value);
+    }
+
+    return r;
+}
+
+void x11::click (juce::Point<int> p)
+{
+    run ({ "xdotool", "mousemove", "--sync", juce::String (p.x), juce::String (p.y), "click", "1" });
+}
+
+void x11::type (const juce::String& text)
+{
+    run ({ "xdotool", "type", "--delay", "20", text });
+}
+
+void x11::key (const juce::String& keys, int repeat)
+{
+    run ({ "xdotool", "key", "--delay", "30", "--repeat", juce::String (repeat), keys });
+}
+
+void x11::screenshot (juce::Rectangle<int> area, const juce::File& png)
+{
+    png.deleteFile();
+    run ({ "import", "-window", "root", "-crop",
+           juce::String (area.getWidth()) + "x" + juce::String (area.getHeight()) + "+"
+               + juce::String (area.getX()) + "+" + juce::String (area.getY()),
+           png.getFullPathName() });
+}

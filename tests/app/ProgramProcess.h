@@ -1,0 +1,44 @@
+#pragma once
+
+#include <juce_graphics/juce_graphics.h>
+
+#include <sys/types.h>
+
+// The built program as a child process, in a working directory of the
+// test's. Its single-instance lock lives in /var/tmp, shared by the whole
+// machine; where the system allows (root), each test gives its copies a
+// private /var/tmp, so that tests and other runs of the program on the same
+// machine do not count as another copy. Output goes to program.log there.
+class ProgramProcess
+{
+public:
+    ProgramProcess (const juce::File& workDir, const juce::File& lockDir);
+    ~ProgramProcess();
+
+    bool isRunning();
+    // The exit code, minus the signal that ended it, or INT_MIN on time-out.
+    int waitForExit (int timeoutMs);
+    void interrupt();       // SIGINT: the framework's quit, as Ctrl-C
+    juce::String output() const;
+
+    static bool privateLockDirsWork();
+
+private:
+    juce::File log;
+    pid_t pid = -1;
+    int status = 0;
+    bool reaped = false;
+    JUCE_DECLARE_NON_COPYABLE (ProgramProcess)
+};
+
+// xdotool and import against the current display.
+namespace x11
+{
+    // Ids of the windows whose title matches the regular expression.
+    juce::StringArray findWindows (const juce::String& titlePattern);
+    juce::Rectangle<int> geometry (const juce::String& windowId);
+    void click (juce::Point<int> screenPoint);
+    void type (const juce::String& text);
+    void key (const juce::String& keys, int repeat = 1);
+    void screenshot (juce::Rectangle<int> area, const juce::File& png);
+}

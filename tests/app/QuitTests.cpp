@@ -1,0 +1,82 @@
+#include "AppFixture.h"
+
+#include "BackgroundThread.h"
+#include "MyCom.h"
+
+namespace
+{
+// Closing the main window is what the application's shutdown does after a
+// quit request: it must take the system down cleanly in every situation,
+// worker first, without waiting on an open box.
+struct QuitCase
+{
+    const char* name;
+    enum { transferRunning, questionOpen, cancelledWindowHeld } situation;
+};
+
+class Quit : public AppFixture, public ::testing::WithParamInterface<QuitCase>
+{
+protected:
+    bool progressShown()
+    {
+        auto* w = main->getProgressWindow();
+        return w != nullptr && w->getAlertWindowForTest()->isCurrentlyModal();
+    }
+};
+
+TEST_P (Quit, TakesTheSystemDownCleanly)
+{
+    // A slow line makes the transfer last; a search answered only on its
+    // second attempt gives the file time to go before the transfer loads it.
+    if (GetParam().situation == QuitCase::questionOpen)
+        startDevice ({ "--name", "FLINT001", "--retry", "1", "--devices", "1" });
+    else
+        startDevice ({ "--name", "FLINT001", "--baud", "9600", "--devices", "1" });
+
+    openWindow ({ { "LogFlag", "1" } });
+    const auto firmware = writeFirmware ("demo.dsb", 64 * 400);
+    startTransfer (firmware);
+
+    switch (GetParam().situation)
+    {
+        case QuitCase::transferRunning:
+            ASSERT_TRUE (runMessagesUntil ([&] { return progressShown(); }, 30000));
+            ASSERT_TRUE (device->waitForEvent ("command device=1 sub=01", 30000));
+            break;
+
+        case QuitCase::questionOpen:
+            // The file goes as soon as Start has posted its jobs: the worker asks.
+            ASSERT_TRUE (runMessagesUntil ([&] { return page->getCurrentPort() == linkName; }, 10000));
+            ASSERT_TRUE (firmware.deleteFile());
+            ASSERT_NE (waitForAlertWith ("The file does not exist", 30000), nullptr);
+            break;
+
+        case QuitCase::cancelledWindowHeld:
+        {
+            ASSERT_TRUE (runMessagesUntil ([&] { return progressShown(); }, 30000));
+            ASSERT_TRUE (device->waitForEvent ("command device=1 sub=01", 30000));
+            auto* held = main->getProgressWindow();
+
+            for (auto* c : held->getAlertWindowForTest()->getChildren())
+                if (auto* b = dynamic_cast<juce::TextButton*> (c))
+                    b->triggerClick();
+
+            ASSERT_TRUE (runMessagesUntil ([&] { return main->getProgressWindow() != held || ! held->getAlertWindowForTest()->isVisible(); }, 10000));
+            ASSERT_EQ (main->getProgressWindow(), held);
+            break;
+        }
+    }
+
+    // The worker stops within its 1000 ms; the progress window's thread at once.
+    EXPECT_LT (closeWindow(), 5000.0);
+    runMessagesFor (200);
+    EXPECT_TRUE (shownAlerts().empty() || GetParam().situation != QuitCase::questionOpen);
+    EXPECT_TRUE (device->waitForEvent ("host-closed", 10000));
+}
+
+INSTANTIATE_TEST_SUITE_P (Situations, Quit, ::testing::Values (
+    QuitCase { "transferRunning", QuitCase::transferRunning },
+    QuitCase { "questionOpen", QuitCase::questionOpen },
+    QuitCase { "cancelledWindowHeld", QuitCase::cancelledWindowHeld }),
+    [] (const auto& p) { return std::string (p.param.name); });
+}
