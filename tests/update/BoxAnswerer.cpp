@@ -8,7 +8,7 @@ namespace
     // A box is clicked once it has been open this long, as a person would;
     // a click that it did not take is given again after retryMs.
     constexpr juce::uint32 settleMs = 200;
-    constexpr juce::uint32 retryMs = 2000;
+    constexpr juce::uint32 retryMs = 5000;
     constexpr int maxRetries = 3;
 
     juce::TextButton* buttonWithText (juce::Component& box, const juce::String& text)
@@ -206,6 +206,30 @@ void BoxAnswerer::clickAt (juce::Component& target, const juce::String& windowTi
     auto process = std::make_unique<juce::ChildProcess>();
     process->start (juce::StringArray { "/bin/sh", "-c", script }, 0);
     clickers.push_back (std::move (process));
+}
+
+juce::String BoxAnswerer::describeState() const
+{
+    juce::String s;
+    s << pending.size() << " clicks to do";
+
+    if (! pending.empty())
+        s << ", next: " << (pending.front().find != nullptr ? juce::String ("a click") : "\"" + pending.front().button
+                                                                                        + "\" on \"" + pending.front().boxTitle + "\"");
+
+    s << "; waiting for a click to take: " << (clicked.getComponent() != nullptr || clickDone != nullptr ? "yes" : "no")
+      << ", retries " << retries;
+
+    for (auto& b : shown)
+        s << "\n  answered " << juce::String (juce::String (b.title) + ": " + b.message);
+
+    for (auto& b : closed)
+        s << "\n  unexpected " << juce::String (juce::String (b.title) + ": " + b.message);
+
+    for (auto* box : openBoxes())
+        s << "\n  open " << box->getName() << ": " << describe (*box).message;
+
+    return s;
 }
 
 bool BoxAnswerer::clickerRunning() const

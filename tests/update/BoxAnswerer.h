@@ -48,6 +48,9 @@ public:
     const std::vector<ShownBox>& unexpected() const noexcept { return closed; }
     bool allAnswered() const noexcept { return pending.empty() && clicked.getComponent() == nullptr; }
 
+    // What is still to do and what happened, for a failure message.
+    juce::String describeState() const;
+
     // The open alert windows, topmost first.
     static std::vector<juce::AlertWindow*> openBoxes();
     static ShownBox describe (juce::AlertWindow& box);

@@ -48,7 +48,7 @@ protected:
     // Every queued answer given, and no other box open.
     void expectBoxes (const std::vector<ShownBox>& expected)
     {
-        EXPECT_TRUE (runMessagesUntil ([this] { return answers.allAnswered(); }, 30000));
+        EXPECT_TRUE (runMessagesUntil ([this] { return answers.allAnswered(); }, 30000)) << answers.describeState();
         runMessagesUntil ([] { return BoxAnswerer::openBoxes().empty(); }, 5000);
 
         EXPECT_EQ (answers.answered(), expected);

@@ -103,7 +103,7 @@ TEST_F (MenuUpdate, HelpCheckForUpdatesEndsInTheRelaunchedProgram)
     user.click ([] { return openMenuItem ("Check for updates..."); }, menuSettled);
     user.answer ("Updates tips", "Download updates");
 
-    ASSERT_TRUE (runMessagesUntil (quitting, 60000));
+    ASSERT_TRUE (runMessagesUntil (quitting, 60000)) << user.describeState();
     EXPECT_TRUE (waitForFile (programRan));
     EXPECT_FALSE (batchRan.exists());
     EXPECT_TRUE (work ("autoUpdate.bat").existsAsFile());
