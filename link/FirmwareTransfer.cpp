@@ -122,6 +122,10 @@ int MyCom::downloadFirmware (const DownloadRequest& job)
 
     for (std::uint32_t pos = 4; pos < size; pos += sumChunkBytes)
     {
+        // A large file sums slowly under load; a quit should not wait for it.
+        if (shouldStop())
+            return -5;
+
         const auto chunk = juce::jmin (sumChunkBytes, size - pos);
         std::memcpy (block, bytes + pos, chunk);
 

@@ -32,7 +32,15 @@ bool MyCom::stopWorker()
 
     // An open question would hold the worker; close it before waiting.
     dialogs->dismissAll();
-    const bool ended = stopThread (1000);
+    signalThreadShouldExit();
+    const bool ended = waitForThreadToExit (1000);
+
+    // Every step of the worker watches the stop flag and its serial calls time
+    // out, so it ends. Killing it instead aborts the program on Linux and would
+    // leave the port and the heap half-used: wait on.
+    while (! waitForThreadToExit (100))
+        dialogs->dismissAll();
+
     dialogs->dismissAll();
     return ended;
 }

@@ -26,7 +26,8 @@ public:
     explicit MyCom (juce::MessageListener* mainListener, std::unique_ptr<WorkerDialogs> dialogs = nullptr);
     ~MyCom() override;
 
-    // Stops the thread, waiting up to 1000 ms; true when it ended by itself.
+    // Stops the thread; true when it ended within 1000 ms. It is never killed:
+    // a slower end (a large file summed under load) is waited for.
     bool stopWorker();
 
     void setListener (int index, juce::MessageListener* listener);

@@ -2,11 +2,12 @@
 
 #include <juce_core/juce_core.h>
 
+#include <memory>
 #include <string>
 
-// The far end of a pseudo-terminal, driven by hand from a test: the worker
-// opens the near end by its port name, the test reads the host's bytes and
-// answers them itself.
+// The far end of a serial line, driven by hand from a test: the worker opens
+// the near end by its port name, the test reads the host's bytes and answers
+// them itself. On Linux a pseudo-terminal; under Wine the line bridge's COM port.
 class PtyPeer
 {
 public:
@@ -26,7 +27,8 @@ public:
     void write (const std::string& bytes);
 
 private:
-    int master = -1, slave = -1;
+    struct Line;                   // defined by each platform's file
+    std::unique_ptr<Line> line;
     juce::String name;
     std::string seen;
 

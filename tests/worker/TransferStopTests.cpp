@@ -181,3 +181,48 @@ TEST_F (TransferStop, QuittingWhileTheDeviceIsSilentEndsPromptly)
     EXPECT_TRUE (worker->stopWorker());   // false would mean the thread was killed
     worker.reset();
 }
+
+namespace
+{
+    // A question that goes on for a good while after the worker was told to
+    // stop, as a slow step under load would.
+    class LingeringDialogs : public WorkerDialogs
+    {
+    public:
+        std::atomic<bool> asking { false }, returned { false };
+
+        bool askOkCancel (const juce::String&, const juce::String&, const juce::String&, const juce::String&) override
+        {
+            asking = true;
+            while (! juce::Thread::currentThreadShouldExit())
+                juce::Thread::sleep (5);
+            juce::Thread::sleep (1500);
+            returned = true;
+            return false;
+        }
+        int askYesNoCancel (const juce::String&, const juce::String&, const juce::String&,
+                            const juce::String&, const juce::String&) override { return 0; }
+        void showWarning (const juce::String&, const juce::String&, const juce::String&) override {}
+        void dismissAll() override {}
+    };
+}
+
+TEST_F (TransferStop, QuittingWaitsForAWorkerSlowerThanASecondInsteadOfKillingIt)
+{
+    auto d = std::make_unique<LingeringDialogs>();
+    auto* slow = d.get();
+    worker = std::make_unique<MyCom> (&mainListener, std::move (d));
+    worker->setListener (LISTENER_PAGE, &pageListener);
+
+    startDevice ({ "--name", "SLOWSTOP" });
+    const auto file = writeFile ("slow.dsb", dsb::makeFile ("SLOWSTOP", dsb::randomImage (640, 26)));
+    postFile (file);
+    ASSERT_TRUE (file.deleteFile());   // the worker offers the copy taken at Start
+    postPortOpen (portName());
+    ASSERT_TRUE (waitFor ([&] { return slow->asking.load(); })) << log.describe();
+
+    // A killed thread would abort the test binary here.
+    EXPECT_FALSE (worker->stopWorker());   // it took longer than a second...
+    EXPECT_TRUE (slow->returned);          // ...and ran to its own end
+    worker.reset();
+}
