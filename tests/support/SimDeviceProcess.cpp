@@ -225,23 +225,7 @@ int SimDeviceProcess::countEvents (const juce::String& prefix)
 
 bool SimDeviceProcess::waitForEvent (const juce::String& prefix, int timeoutMs, int count)
 {
-    // On the message thread the wait must not hold up the messages a test is waiting on.
-    auto* mm = juce::MessageManager::getInstanceWithoutCreating();
-
-    if (mm != nullptr && mm->isThisTheMessageThread())
-        return runMessagesUntil ([&] { return countEvents (prefix) >= count; }, timeoutMs);
-
-    const auto deadline = juce::Time::getMillisecondCounterHiRes() + timeoutMs;
-
-    while (countEvents (prefix) < count)
-    {
-        if (juce::Time::getMillisecondCounterHiRes() > deadline)
-            return countEvents (prefix) >= count;
-
-        juce::Thread::sleep (2);
-    }
-
-    return true;
+    return waitUntil ([&] { return countEvents (prefix) >= count; }, timeoutMs);
 }
 
 juce::File SimDeviceProcess::imageFile (int device) const
