@@ -1,5 +1,8 @@
-# The JUCE modules we use, compiled once into one static library that the
-# program, every test binary and the tools link. JUCE's own warnings are not ours.
+# The JUCE modules we use, compiled once into one library that the program,
+# every test binary and the tools link. JUCE's own warnings are not ours.
+# On Linux it is a shared library by default: linked statically, JUCE made up
+# nearly all of each of the thirty executables, and a test build needed
+# gigabytes of disk.
 set(FLINT_JUCE_MODULES_DIR "/usr/share/juce/modules" CACHE PATH "JUCE module tree")
 
 if(NOT EXISTS "${FLINT_JUCE_MODULES_DIR}/juce_core/juce_core.h")
@@ -26,7 +29,18 @@ endif()
 
 set(_flint_juce_modules juce_core juce_events juce_data_structures juce_graphics juce_gui_basics)
 
-add_library(juce_modules STATIC)
+if(WIN32)
+    set(_flint_juce_type STATIC)
+else()
+    option(FLINT_JUCE_SHARED "Build JUCE's modules as a shared library" ON)
+    if(FLINT_JUCE_SHARED)
+        set(_flint_juce_type SHARED)
+    else()
+        set(_flint_juce_type STATIC)
+    endif()
+endif()
+
+add_library(juce_modules ${_flint_juce_type})
 foreach(_m IN LISTS _flint_juce_modules)
     target_sources(juce_modules PRIVATE "${FLINT_JUCE_MODULES_DIR}/${_m}/${_m}.cpp")
     target_compile_definitions(juce_modules PUBLIC JUCE_MODULE_AVAILABLE_${_m}=1)
