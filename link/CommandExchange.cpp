@@ -26,7 +26,10 @@ bool MyCom::sendCommand (std::uint8_t command, const std::uint8_t* data, int n, 
     std::uint8_t frame[frameBufferSize];
     std::uint8_t readBuffer[1024];
     RxRing ring;
-    bool cancellable = false;
+
+    // Taken before the first write: a cancel that lands between a write and
+    // the wait for its reply must still cut that wait short.
+    const bool cancellable = downloading != 0;
 
     const double waitLimitMs = juce::jmax (attemptWaitLimitMinimumMs, attemptWaitLimitFactor * timeoutMs);
 
@@ -54,9 +57,6 @@ bool MyCom::sendCommand (std::uint8_t command, const std::uint8_t* data, int n, 
 
         if (delayMs > 0)
             juce::Thread::sleep (delayMs);
-
-        if (downloading != 0)
-            cancellable = true;
 
         int remaining = timeoutMs;
         const double attemptStart = juce::Time::getMillisecondCounterHiRes();

@@ -1,7 +1,11 @@
 #include "ProcessLauncher.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <spawn.h>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -23,6 +27,16 @@ namespace
             argv.push_back (s.data());
         argv.push_back (nullptr);
 
+        // This program's environment, with its process id for the one started.
+        const std::string prefix = std::string (platform::relaunchVariable) + "=";
+        std::string ownId = prefix + std::to_string ((long) getpid());
+        std::vector<char*> environment;
+        for (char** e = environ; *e != nullptr; ++e)
+            if (std::strncmp (*e, prefix.c_str(), prefix.size()) != 0)
+                environment.push_back (*e);
+        environment.push_back (ownId.data());
+        environment.push_back (nullptr);
+
         posix_spawnattr_t attributes;
         if (posix_spawnattr_init (&attributes) != 0)
             return false;
@@ -30,7 +44,7 @@ namespace
         posix_spawnattr_setflags (&attributes, POSIX_SPAWN_SETSID);
 
         pid_t pid = 0;
-        const auto error = posix_spawn (&pid, argv[0], nullptr, &attributes, argv.data(), environ);
+        const auto error = posix_spawn (&pid, argv[0], nullptr, &attributes, argv.data(), environment.data());
         posix_spawnattr_destroy (&attributes);
         return error == 0;
     }
@@ -58,4 +72,32 @@ bool platform::startExecutable (const juce::File& file)
         return false;
 
     return spawnDetached ({ path });
+}
+
+void platform::waitForRelaunchingProgram()
+{
+    const char* value = std::getenv (relaunchVariable);
+
+    if (value == nullptr)
+        return;
+
+    const auto starter = (pid_t) std::atol (value);
+    unsetenv (relaunchVariable);
+
+    if (starter <= 1 || starter == getpid())
+        return;
+
+    // A parent that ends hands this process on to another: that is seen at
+    // once, where a parent that nobody reaps would still answer kill().
+    const bool startedDirectly = getppid() == starter;
+
+    for (int waited = 0; waited < relaunchWaitMs; waited += 20)
+    {
+        const bool ended = startedDirectly ? getppid() != starter
+                                           : (kill (starter, 0) != 0 && errno == ESRCH);
+        if (ended)
+            return;
+
+        usleep (20 * 1000);
+    }
 }

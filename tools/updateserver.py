@@ -11,6 +11,7 @@ there instead, keyed by the path without its query:
      "/c.zip":     {"status": 302},                          (no Location)
      "/d.zip":     {"file": "pkg.zip", "chunk": 1024, "delayMs": 50},
      "/e.zip":     {"file": "pkg.zip", "cutAfter": 100},     (closes early)
+     "/g.zip":     {"file": "pkg.zip", "noLength": true},    (no Content-Length)
      "/f.xml":     {"body": "<text/>"}}
 
 Every request is appended to "requests.log" in the folder as "GET <path>".
@@ -92,7 +93,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def send_body(self, status, data, route):
         self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(len(data)))
+        if not route.get("noLength"):
+            self.send_header("Content-Length", str(len(data)))
         self.end_headers()
 
         cut = route.get("cutAfter")

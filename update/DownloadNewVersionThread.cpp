@@ -71,6 +71,13 @@ juce::Result DownloadNewVersionThread::download (juce::MemoryBlock& dest)
 
     if (stream != nullptr && statusCode == 200)
     {
+        const auto tooLarge = juce::Result::fail ("The package is larger than "
+                                                  + juce::File::descriptionOfSizeInBytes (packageLimit)
+                                                  + ": " + url.toString (false));
+
+        if (stream->getTotalLength() > packageLimit)
+            return tooLarge;
+
         juce::MemoryOutputStream out (dest, true);
         juce::int64 total = 0;
 
@@ -85,6 +92,11 @@ juce::Result DownloadNewVersionThread::download (juce::MemoryBlock& dest)
                 return juce::Result::ok();
 
             total += count;
+
+            // A body without a length, or longer than its length said.
+            if (total > packageLimit)
+                return tooLarge;
+
             setStatusMessage (TRANS ("Downloading...") + "  (" + juce::File::descriptionOfSizeInBytes (total) + ")");
         }
     }

@@ -25,7 +25,12 @@ public:
     // the relaunch after a good unpack. Nothing after a Cancel.
     static void performDownload (const juce::URL& url, const juce::String& extraHeaders, const juce::File& targetFolder);
 
+    // A package is a program of some megabytes: a server that sends more than
+    // this is refused before it fills the memory.
+    static constexpr juce::int64 maxPackageBytes = 256 * 1024 * 1024;
+
     juce::Result result;
+    juce::int64 packageLimit = maxPackageBytes;
     juce::URL url;
     juce::String extraHeaders;
     juce::File targetFolder;

@@ -83,6 +83,32 @@ INSTANTIATE_TEST_SUITE_P (Answers, Download, ::testing::Values (
                    { "/none.zip?token=secret&id=7" } }),
     CaseName());
 
+// A server that sends more than a package can be: refused at the announced
+// length, or once the body without one runs past the bound.
+TEST_F (UpdateFixture, APackageBeyondTheBoundIsRefused)
+{
+    server.serve ("pkg.bin", packageBytes);
+    server.setRoutes (R"({"/unsized": {"file": "pkg.bin", "noLength": true, "chunk": 100}})");
+
+    struct Case { const char* path; juce::int64 limit; bool ok; };
+
+    for (const auto& c : { Case { "/pkg.bin", 900, true },  Case { "/unsized", 900, true },
+                           Case { "/pkg.bin", 899, false }, Case { "/unsized", 899, false } })
+    {
+        DownloadNewVersionThread thread (juce::URL (server.address (c.path)), {}, work ("app"));
+        thread.packageLimit = c.limit;
+        juce::MemoryBlock data;
+        const auto result = thread.download (data);
+        const auto where = juce::String (c.path) + " with a bound of " + juce::String (c.limit);
+
+        if (c.ok)
+            EXPECT_EQ (data.toString(), packageBytes) << where;
+        else
+            EXPECT_EQ (result.getErrorMessage(),
+                       "The package is larger than 899 bytes: " + server.address (c.path)) << where;
+    }
+}
+
 TEST_F (UpdateFixture, DownloadFromAClosedPortFails)
 {
     juce::String address;
