@@ -12,13 +12,13 @@ namespace
     // the port list (16 names at most): remove those whose process is gone.
     void removeStaleLinks()
     {
-        for (const auto& entry : juce::RangedDirectoryIterator (juce::File ("/dev"), false, "ttyFMT*",
+        for (const auto& entry : juce::RangedDirectoryIterator (juce::File ("/dev"), false, "ttyFM*",
                                                                  juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles))
         {
             const auto name = entry.getFile().getFileName();
             const auto pid = name.substring (6).getIntValue();
 
-            if (pid > 0 && ::kill (pid, 0) != 0 && errno == ESRCH)
+            if ((name[5] == 'T' || name[5] == 'P') && pid > 0 && ::kill (pid, 0) != 0 && errno == ESRCH)
                 ::unlink (entry.getFile().getFullPathName().toRawUTF8());
         }
     }
@@ -64,14 +64,14 @@ double AppFixture::closeWindow()
     return took;
 }
 
-void AppFixture::startDevice (const juce::StringArray& options)
+void AppFixture::startDevice (const juce::StringArray& options, const juce::String& prefix)
 {
     device = std::make_unique<SimDeviceProcess> (options);
     ASSERT_TRUE (device->isRunning());
 
     removeStaleLinks();
     static int counter = 0;
-    const auto name = "ttyFMT" + juce::String (::getpid()) + juce::String::charToString ((juce::juce_wchar) ('a' + counter++ % 26));
+    const auto name = prefix + juce::String (::getpid()) + juce::String::charToString ((juce::juce_wchar) ('a' + counter++ % 26));
 
     if (::symlink (device->hostPath().toRawUTF8(), ("/dev/" + name).toRawUTF8()) != 0)
         GTEST_SKIP() << "cannot link the device in /dev (needs root)";

@@ -18,8 +18,11 @@ protected:
     // Builds the main window (and with it the whole system) from dfu.init.
     void openWindow (const std::map<juce::String, juce::String>& settings = {});
 
-    // Starts the device and links it where the port box will list it.
-    void startDevice (const juce::StringArray& options);
+    // Starts the device and links it where the port box will list it, as
+    // prefix + this process's id + a letter. The port list is sorted, and
+    // other tests add and remove "ttyFMT" links meanwhile: a test that picks
+    // the port by its place in the list uses a prefix that sorts before those.
+    void startDevice (const juce::StringArray& options, const juce::String& prefix = "ttyFMT");
 
     // Waits until the port box lists the device and selects it.
     bool selectDevicePort (int timeoutMs = 20000);
@@ -41,5 +44,5 @@ protected:
     MainComponent* main = nullptr;
     PageDFU* page = nullptr;
     std::unique_ptr<SimDeviceProcess> device;
-    juce::String linkName;      // e.g. "ttyFMT1234a"
+    juce::String linkName;      // e.g. "ttyFMT1234a" or "ttyFMP1234a"
 };

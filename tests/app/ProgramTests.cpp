@@ -59,9 +59,11 @@ protected:
         ASSERT_LT (index, (int) ports.size()) << "the port list does not show " << linkName;
 
         // Port box: focus it (its list opens; Escape closes it), then step to the device's port.
+        // The list opens a moment after the click: keys sent before it would land in it.
         x11::click (at (14 + 60 + 50, 30 + 10 + 12));
-        juce::Thread::sleep (300);
+        ASSERT_TRUE (windowShown (menuWindow, true)) << "the port list did not open";
         x11::key ("Escape");
+        ASSERT_TRUE (windowShown (menuWindow, false)) << "the port list did not close";
         x11::key ("Up", 20);
         x11::key ("Down", index);
 
@@ -85,6 +87,31 @@ protected:
         return true;
     }
 
+    // Before the links of the other window tests in the sorted port list.
+    static constexpr const char* portFirst = "ttyFMP";
+
+    // JUCE names the window of every popup menu, a combo box's list included, "menu".
+    static constexpr const char* menuWindow = "^menu$";
+
+    static bool windowShown (const juce::String& titlePattern, bool shown, int timeoutMs = 30000)
+    {
+        return waitFor ([&] { return x11::findWindows (titlePattern).isEmpty() != shown; }, timeoutMs);
+    }
+
+    // Opens a menu from the menu bar and clicks one of its items, each once
+    // the program is ready for it.
+    static bool chooseFromMenu (juce::Point<int> title, juce::Point<int> item)
+    {
+        x11::click (title);
+
+        if (! windowShown (menuWindow, true))
+            return false;
+
+        juce::Thread::sleep (400);   // a menu ignores a click that comes too soon after it opened
+        x11::click (item);
+        return windowShown (menuWindow, false);
+    }
+
     void shoot (const juce::String& name, int settleMs = 300)
     {
         juce::Thread::sleep (settleMs);   // the last repaint reaches the screen; only for the picture
@@ -98,7 +125,7 @@ protected:
 
 TEST_F (Program, OperatorWritesTheFirmwareIntoTheDevice)
 {
-    startDevice ({ "--name", "FLINT001", "--baud", "115200", "--devices", "1" });
+    startDevice ({ "--name", "FLINT001", "--baud", "115200", "--devices", "1" }, portFirst);
     writeSettings ({ { "LogFlag", "1" } });
     const auto firmware = writeFirmware ("demo.dsb", 20000);
 
@@ -107,7 +134,7 @@ TEST_F (Program, OperatorWritesTheFirmwareIntoTheDevice)
     shoot ("program-english");
 
     operatorStarts (firmware);
-    ASSERT_TRUE (device->waitForEvent ("command device=1 sub=01", 30000)) << program->output();
+    ASSERT_TRUE (device->waitForEvent ("command device=1 sub=01", 30000)) << program->output() << "\nlog:\n" << logText();
     shoot ("program-english-transfer");
 
     ASSERT_TRUE (device->waitForEvent ("done device=1", 60000));
@@ -115,11 +142,9 @@ TEST_F (Program, OperatorWritesTheFirmwareIntoTheDevice)
     ASSERT_TRUE (waitFor ([&] { return logText().contains ("Firmware download finish!"); }, 30000)) << logText();
     shoot ("program-english-finished");
 
-    // Close the box, then switch to Chinese through the menu.
+    // Close the box (shown before the line was logged), then switch to Chinese through the menu.
     x11::key ("Return");
-    x11::click (at (90, 12));
-    juce::Thread::sleep (300);
-    x11::click (at (80, 37));
+    ASSERT_TRUE (chooseFromMenu (at (90, 12), at (80, 37)));
     ASSERT_TRUE (waitFor ([&] { return settingsText().contains ("language=chinese"); }, 10000));
     shoot ("program-chinese", 1500);
 
@@ -144,16 +169,14 @@ TEST_F (Program, ASecondStartLeavesOneWindowAndFileExitQuitsWithoutALogLine)
     EXPECT_TRUE (first->isRunning());
 
     // File > Exit quits as the close button does, without its "Exit" line.
-    x11::click (at (23, 12));
-    juce::Thread::sleep (300);
-    x11::click (at (40, 37));
+    ASSERT_TRUE (chooseFromMenu (at (23, 12), at (40, 37)));
     EXPECT_EQ (first->waitForExit (30000), 0) << first->output();
     EXPECT_FALSE (logText().contains ("Exit"));
 }
 
 TEST_F (Program, QuitDuringATransferEndsCleanly)
 {
-    startDevice ({ "--name", "FLINT001", "--baud", "9600", "--devices", "1" });
+    startDevice ({ "--name", "FLINT001", "--baud", "9600", "--devices", "1" }, portFirst);
     writeSettings();
     auto program = launch();
     ASSERT_TRUE (findMainWindow (*program)) << program->output();
