@@ -46,6 +46,10 @@ bool MyCom::sendCommand (std::uint8_t command, const std::uint8_t* data, int n, 
             return false;
         }
 
+        // Nobody is there to answer; the state machine closes the port.
+        if (port->isLost())
+            return false;
+
         const int written = port->write (frame, (std::uint32_t) length);
         postLog (LOG_SEND, "Send: " + (written > 0 ? juce::String::toHexString (frame, written, 1) : juce::String()));
 
@@ -83,6 +87,9 @@ bool MyCom::sendCommand (std::uint8_t command, const std::uint8_t* data, int n, 
 
                 continue;
             }
+
+            if (port->isLost())
+                return false;
 
             if (remaining <= 0)
                 break;

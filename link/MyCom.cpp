@@ -126,12 +126,7 @@ void MyCom::handleMessage (const juce::Message& message)
                 if (portExists || nextState.load() == ST_OPEN)
                     nextState.store (ST_CLOSE, std::memory_order_release);
 
-                const juce::ScopedLock sl (jobLock);
-                request.pathBytes = 0;
-                std::memset (request.path, 0, sizeof (request.path));
-                baud = 0;
-                std::memset (portName, 0, sizeof (portName));
-                firmwareSnapshot.reset();
+                forgetJob();
             }
             break;
 
@@ -165,6 +160,16 @@ void MyCom::handleMessage (const juce::Message& message)
         default:
             break;
     }
+}
+
+void MyCom::forgetJob()
+{
+    const juce::ScopedLock sl (jobLock);
+    request.pathBytes = 0;
+    std::memset (request.path, 0, sizeof (request.path));
+    baud = 0;
+    std::memset (portName, 0, sizeof (portName));
+    firmwareSnapshot.reset();
 }
 
 juce::MemoryBlock MyCom::copySnapshot() const

@@ -65,6 +65,12 @@ private:
     void stepClose();
     void stepResume();
 
+    // The system said the line itself is gone: closed as a Stop closes it.
+    void portLost();
+
+    // What a Stop forgets: the port, the rate, the path and the file's copy.
+    void forgetJob();
+
     // Moves nextState from the state this turn carries out to another one,
     // unless something else was requested meanwhile.
     bool requestFromCurrent (WorkerState next);

@@ -35,8 +35,13 @@ cRs232::~cRs232()
 
 int cRs232::open (const juce::String& path, int baud)
 {
+    openError = 0;
+
     if (path.length() >= maxPathLength)
+    {
+        openError = platform::nameTooLongError;
         return -1;
+    }
 
     // A second open would otherwise lose the first device, still held.
     close();
@@ -45,10 +50,14 @@ int cRs232::open (const juce::String& path, int baud)
     auto h = platform::openSerial (path.toRawUTF8(), error);
 
     if (h == platform::invalidSerialHandle)
-        return error;
-
-    auto fail = [h] (int result)
     {
+        openError = error;
+        return error;
+    }
+
+    auto fail = [this, h] (int result)
+    {
+        openError = platform::lastSystemError();
         platform::closeSerial (h);
         return result;
     };
@@ -157,6 +166,11 @@ int cRs232::close()
 bool cRs232::isOpen() const noexcept
 {
     return handle != platform::invalidSerialHandle;
+}
+
+bool cRs232::isLost() const
+{
+    return isOpen() && platform::lineLost (handle);
 }
 
 bool cRs232::waitForInput (int ms)

@@ -32,6 +32,13 @@ public:
 
     bool isOpen() const noexcept;
 
+    // True once the system has said that the line itself is gone (the adapter
+    // unplugged, the far end closed); a device that is only silent is not.
+    bool isLost() const;
+
+    // The system's error code behind the last failed open, for its reason.
+    int systemError() const noexcept { return openError; }
+
     // Waits up to ms for received bytes; true when some are waiting. Lets a
     // caller's pause end as soon as the reply starts to arrive.
     bool waitForInput (int ms);
@@ -39,5 +46,7 @@ public:
     platform::SerialHandle handle = platform::invalidSerialHandle;
 
 private:
+    int openError = 0;
+
     JUCE_DECLARE_NON_COPYABLE (cRs232)
 };

@@ -1,11 +1,25 @@
 #include "MyCom.h"
 
 #include "DeviceProtocol.h"
+#include "SerialDevice.h"
+
+#include <cstring>
 
 namespace
 {
     constexpr std::uint8_t pollByte = 'Q';
     constexpr std::uint8_t announceByte = 'R';
+
+    // "ttyUSB0: Permission denied": the port as the operator chose it, and why
+    // the system would not open it.
+    juce::String openFailureReason (const juce::String& path, int systemError, int result)
+    {
+        const auto name = path.startsWith (platform::devicePathPrefix)
+                            ? path.substring ((int) std::strlen (platform::devicePathPrefix)) : path;
+        const auto reason = systemError != 0 ? juce::String::fromUTF8 (platform::describeSystemError (systemError).c_str())
+                                             : "error " + juce::String (result);
+        return name + ": " + reason;
+    }
 }
 
 void MyCom::run()
@@ -26,6 +40,9 @@ void MyCom::run()
             case ST_CLOSED:
             default:            break;
         }
+
+        if (port != nullptr && port->isLost())
+            portLost();
 
         juce::Thread::sleep (2);
 
@@ -58,7 +75,9 @@ void MyCom::stepOpen()
         rate = baud;
     }
 
-    if (port->open (path, rate) == 0)
+    const int result = port->open (path, rate);
+
+    if (result == 0)
     {
         requestFromCurrent (ST_WAIT_FLAG);
         postLog (LOG_INFO, juce::translate ("Waiting flag ..."));
@@ -67,10 +86,12 @@ void MyCom::stepOpen()
         return;
     }
 
+    const auto reason = openFailureReason (path, port->systemError(), result);
     requestFromCurrent (ST_CLOSED);
     port.reset();
     portExists = false;
     postLog (LOG_INFO, juce::translate ("Open COM fail!"));
+    postLog (LOG_INFO, reason);
     dialogs->showWarning (juce::translate ("Tips"), juce::translate ("Open COM fail!"), juce::translate ("OK"));
 }
 
@@ -120,6 +141,10 @@ void MyCom::stepSearch()
     postLog (LOG_INFO, juce::translate ("read RPC_SERCH_DEV cmd ok"));
     downloadFirmware (request);
 
+    // A line that went during the transfer is not polled again.
+    if (port->isLost())
+        return;
+
     // Back to polling, unless a close was requested while we ran.
     auto current = nextState.load();
 
@@ -146,6 +171,16 @@ void MyCom::stepClose()
     postStatus (LISTENER_PAGE, NOTIFY_PORT_CLOSED, nullptr);
     postStatus (LISTENER_PAGE, NOTIFY_DEVICE_CLEAR, nullptr);
     requestFromCurrent (ST_CLOSED);
+}
+
+void MyCom::portLost()
+{
+    postLog (LOG_INFO, juce::translate ("COM port lost!"));
+    forgetJob();
+
+    // Whatever was requested, the port closes next; no open can be requested
+    // while the port object exists.
+    nextState.store (ST_CLOSE, std::memory_order_release);
 }
 
 void MyCom::stepResume()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The serial calls the port class needs, one function for each call of the
 // Windows communications API, so that each backend is a thin translation:
@@ -18,7 +19,8 @@
 //   sleepMs          Sleep
 //
 // waitForInput has no single Win32 counterpart; a Win32 backend builds it from
-// ClearCommError and Sleep.
+// ClearCommError and Sleep. lineLost, lastSystemError and describeSystemError
+// tell why a call failed.
 //
 // Handles are used by one thread at a time.
 namespace platform
@@ -28,6 +30,14 @@ namespace platform
     inline constexpr const char* devicePathPrefix = "\\\\.\\";
    #else
     inline constexpr const char* devicePathPrefix = "/dev/";
+   #endif
+
+    // The system's code for a name too long to open (ENAMETOOLONG,
+    // ERROR_FILENAME_EXCED_RANGE).
+   #if defined (_WIN32)
+    inline constexpr int nameTooLongError = 206;
+   #else
+    inline constexpr int nameTooLongError = 36;
    #endif
 
     struct SerialPortState;                  // defined by the backend
@@ -52,7 +62,9 @@ namespace platform
 
     // Line settings as the driver reports them. setLineSettings applies the four
     // public fields and writes everything else back as getLineSettings read it
-    // (flow control, modem lines, ...), which the backend keeps in native.
+    // (flow control, modem lines, ...), which the backend keeps in native. On
+    // Linux the terminal layer's own processing, XON/XOFF included, is no part
+    // of the driver's settings: the line is made binary-clean, as Win32 has it.
     struct LineSettings
     {
         std::uint32_t baudRate = 0;
@@ -76,6 +88,9 @@ namespace platform
     // Opens the device for reading and writing, refusing it while anyone else
     // holds it (the superuser included). On failure returns invalidSerialHandle
     // and sets errorCode to the system's error code, always a positive number.
+    // Where the driver offers it, replies are asked to come without delay
+    // (Linux: ASYNC_LOW_LATENCY); a driver that refuses is used as it is, and
+    // closeSerial puts the setting back.
     SerialHandle openSerial (const char* utf8Path, int& errorCode);
 
     // Recommended driver queue sizes; a hint that may be ignored.
@@ -106,7 +121,18 @@ namespace platform
     // whose peer has hung up waits the whole time and returns false.
     bool waitForInput (SerialHandle, int ms);
 
+    // True once a call has seen the line itself go (an adapter unplugged, the
+    // far end of a pseudo-terminal closed), as opposed to a device that is only
+    // silent. It stays true until the handle is closed.
+    bool lineLost (SerialHandle);
+
     void closeSerial (SerialHandle);
 
     void sleepMs (int ms);
+
+    // The calling thread's error code right after a call above failed.
+    int lastSystemError();
+
+    // The system's own text for an error code, in UTF-8 (strerror, FormatMessageW).
+    std::string describeSystemError (int code);
 }

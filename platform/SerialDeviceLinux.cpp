@@ -1,9 +1,11 @@
 // Serial lines on Linux. Any rate goes through termios2 and BOTHER, whose
 // header clashes with <termios.h>: this file talks to the tty with ioctl only.
 #include "SerialDevice.h"
+#include "SerialInfoLinux.h"
 
 #include <asm/termbits.h>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -11,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -20,6 +23,8 @@ namespace platform
     {
         int fd = -1;
         SerialTimeouts timeouts;
+        bool lost = false;
+        bool lowLatencySet = false;   // by us, so closing takes it back
     };
 }
 
@@ -81,7 +86,7 @@ namespace
         }
     }
 
-    enum class Wait { ready, timedOut, hungUp };
+    enum class Wait { ready, timedOut, gone, failed };
 
     // Waits for the events or the deadline. A hang-up or error on the line is
     // reported as such, so that callers can sit out their time instead of spinning.
@@ -98,16 +103,59 @@ namespace
                 if (errno == EINTR)
                     continue;
 
-                return Wait::hungUp;
+                return Wait::failed;
             }
 
             if (r == 0)
                 return Wait::timedOut;
 
             if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-                return Wait::hungUp;
+                return Wait::gone;
 
             return Wait::ready;
+        }
+    }
+
+    // What a tty answers once its device has been unplugged or hung up.
+    bool isGoneError (int error)
+    {
+        return error == EIO || error == ENODEV || error == ENXIO;
+    }
+
+    int systemIoctl (int fd, unsigned long request, serial_struct* info)
+    {
+        return ::ioctl (fd, request, info);
+    }
+
+    std::atomic<SerialInfoCall> serialInfoCall { systemIoctl };
+
+    // FTDI adapters hold short replies for their latency timer (16 ms by
+    // default); low latency brings it to 1 ms. Drivers without the setting
+    // (a pseudo-terminal answers ENOTTY) and a refused change leave the port as it was.
+    bool askForLowLatency (int fd)
+    {
+        const int saved = errno;
+        serial_struct info {};
+        bool set = false;
+
+        if (serialInfoCall.load() (fd, TIOCGSERIAL, &info) == 0 && (info.flags & ASYNC_LOW_LATENCY) == 0)
+        {
+            info.flags |= ASYNC_LOW_LATENCY;
+            set = serialInfoCall.load() (fd, TIOCSSERIAL, &info) == 0;
+        }
+
+        errno = saved;
+        return set;
+    }
+
+    void restoreLatency (int fd)
+    {
+        serial_struct info {};
+
+        if (serialInfoCall.load() (fd, TIOCGSERIAL, &info) == 0 && (info.flags & ASYNC_LOW_LATENCY) != 0)
+        {
+            info.flags &= ~(int) ASYNC_LOW_LATENCY;
+            serialInfoCall.load() (fd, TIOCSSERIAL, &info);
         }
     }
 
@@ -140,7 +188,8 @@ namespace platform
 
         auto fail = [&errorCode] (int fd)
         {
-            errorCode = errno > 0 ? errno : EIO;
+            // A port locked by another open is busy, not "try again".
+            errorCode = errno == EWOULDBLOCK ? EBUSY : (errno > 0 ? errno : EIO);
 
             if (fd >= 0)
                 ::close (fd);
@@ -165,7 +214,13 @@ namespace platform
 
         auto* state = new SerialPortState();
         state->fd = fd;
+        state->lowLatencySet = askForLowLatency (fd);
         return state;
+    }
+
+    void setSerialInfoCall (SerialInfoCall call)
+    {
+        serialInfoCall = call != nullptr ? call : systemIoctl;
     }
 
     bool setQueueSizes (SerialHandle h, std::uint32_t, std::uint32_t)
@@ -259,8 +314,11 @@ namespace platform
 
         // Bytes pass unchanged, as on a Win32 port: no line editing, echo,
         // signals or CR/LF translation, and no carrier that could hang the line up.
-        // Flow control (IXON, IXOFF, CRTSCTS) stays as it was.
-        t.c_iflag &= ~(tcflag_t) (IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IMAXBEL);
+        // XON/XOFF is the terminal layer's, not the driver's, and every new tty
+        // starts with it on: one stray 0x13 from the device would stop all
+        // output. Hardware flow control (CRTSCTS) stays as configured.
+        t.c_iflag &= ~(tcflag_t) (IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IMAXBEL
+                                  | IXON | IXOFF | IXANY);
         t.c_oflag &= ~(tcflag_t) OPOST;
         t.c_lflag &= ~(tcflag_t) (ECHO | ECHONL | ICANON | ISIG | IEXTEN);
         t.c_cflag |= CREAD | CLOCAL;
@@ -277,7 +335,12 @@ namespace platform
 
         const auto wanted = (double) settings.baudRate;
         const auto got = (double) check.c_ospeed;
-        return got > wanted * 0.97 && got < wanted * 1.03;
+
+        if (got > wanted * 0.97 && got < wanted * 1.03)
+            return true;
+
+        errno = EINVAL;
+        return false;
     }
 
     bool purge (SerialHandle h, std::uint32_t flags)
@@ -332,11 +395,20 @@ namespace platform
 
                 if (w == Wait::ready)
                     continue;
+
+                if (w == Wait::gone)
+                    h->lost = true;
+            }
+            else if (isGoneError (errno))
+            {
+                h->lost = true;
             }
 
             // The line has gone or failed. Sit out the time-out, so that a caller
             // who keeps writing to a dead line does not spin.
+            const int error = errno;
             sleepUntil (deadline);
+            errno = error;
             return written > 0;
         }
 
@@ -386,20 +458,31 @@ namespace platform
                 // A hang-up may still leave bytes to read; the next read tells.
                 std::uint32_t waiting = 0;
 
-                if (queuedInput (h, waiting) && waiting > 0)
+                if (w == Wait::gone && queuedInput (h, waiting) && waiting > 0)
                     continue;
+
+                if (w == Wait::gone)
+                    h->lost = true;
+                else
+                    failed = true;
             }
-            else if (n < 0 && errno != EIO)
+            else if (isGoneError (errno))
+            {
+                h->lost = true;
+            }
+            else
             {
                 failed = true;
             }
 
-            // EIO or a hang-up: the peer has gone. What was read
-            // stands; otherwise this is silence, after the usual wait.
+            // The peer has gone, or the read failed. What was read stands;
+            // otherwise this is silence, after the usual wait.
             if (got > 0)
                 return true;
 
+            const int error = errno;
             sleepUntil (deadline);
+            errno = error;
             return ! failed;
         }
 
@@ -411,8 +494,16 @@ namespace platform
         count = 0;
         int n = 0;
 
-        if (! isValid (h) || ioctl (h->fd, FIONREAD, &n) != 0 || n < 0)
+        if (! isValid (h))
             return false;
+
+        if (ioctl (h->fd, FIONREAD, &n) != 0 || n < 0)
+        {
+            if (isGoneError (errno))
+                h->lost = true;
+
+            return false;
+        }
 
         count = (std::uint32_t) n;
         return true;
@@ -434,11 +525,19 @@ namespace platform
 
         std::uint32_t waiting = 0;
 
-        if (queuedInput (h, waiting) && waiting > 0)
+        if (w == Wait::gone && queuedInput (h, waiting) && waiting > 0)
             return true;
+
+        if (w == Wait::gone)
+            h->lost = true;
 
         sleepUntil (deadline);
         return false;
+    }
+
+    bool lineLost (SerialHandle h)
+    {
+        return isValid (h) && h->lost;
     }
 
     void closeSerial (SerialHandle h)
@@ -453,6 +552,10 @@ namespace platform
             // that a line held by flow control cannot hold up the close.
             ioctl (h->fd, TIOCNXCL);
             ioctl (h->fd, TCFLSH, TCOFLUSH);
+
+            if (h->lowLatencySet && ! h->lost)
+                restoreLatency (h->fd);
+
             ::close (h->fd);
         }
 
@@ -463,5 +566,17 @@ namespace platform
     {
         if (ms > 0)
             sleepUntil (later (now(), (std::uint64_t) ms));
+    }
+
+    int lastSystemError()
+    {
+        return errno;
+    }
+
+    std::string describeSystemError (int code)
+    {
+        char buffer[256] = {};
+        // The GNU strerror_r, which may return a static text instead of filling the buffer.
+        return strerror_r (code, buffer, sizeof buffer);
     }
 }

@@ -14,6 +14,7 @@ namespace platform
     struct SerialPortState
     {
         HANDLE handle = INVALID_HANDLE_VALUE;
+        bool lost = false;
     };
 }
 
@@ -26,6 +27,45 @@ namespace
     bool isValid (SerialHandle h)
     {
         return h != invalidSerialHandle && h->handle != INVALID_HANDLE_VALUE;
+    }
+
+    // What a handle answers once its adapter has been unplugged.
+    bool isGoneError (DWORD error)
+    {
+        switch (error)
+        {
+            case ERROR_BAD_COMMAND:
+            case ERROR_DEVICE_NOT_CONNECTED:
+            case ERROR_OPERATION_ABORTED:
+            case ERROR_ACCESS_DENIED:
+            case ERROR_NOT_READY:            // Wine, for a line whose far end has closed
+                return true;
+
+            default:
+                return false;
+        }
+    }
+
+    // Notes a failed call on an open handle; the error stays for the caller.
+    void noteFailure (SerialHandle h, bool probe = true)
+    {
+        const auto error = GetLastError();
+        bool gone = isGoneError (error);
+
+        // A driver with fAbortOnError set aborts every call after a line error
+        // (noise, a framing error) until the error is cleared: a line that
+        // takes the clearing is still there.
+        if (gone && error == ERROR_OPERATION_ABORTED && probe)
+        {
+            DWORD errors = 0;
+            COMSTAT status {};
+            gone = ClearCommError (h->handle, &errors, &status) == 0;
+        }
+
+        if (gone)
+            h->lost = true;
+
+        SetLastError (error);
     }
 
     std::wstring widen (const char* utf8)
@@ -126,7 +166,15 @@ namespace platform
         // useless as a refused one, so read the rate back.
         DCB check {};
         check.DCBlength = sizeof (check);
-        return GetCommState (h->handle, &check) != 0 && check.BaudRate == settings.baudRate;
+
+        if (GetCommState (h->handle, &check) == 0)
+            return false;
+
+        if (check.BaudRate == settings.baudRate)
+            return true;
+
+        SetLastError (ERROR_INVALID_PARAMETER);
+        return false;
     }
 
     bool purge (SerialHandle h, std::uint32_t flags)
@@ -144,6 +192,10 @@ namespace platform
         DWORD n = 0;
         const bool ok = WriteFile (h->handle, data, length, &n, nullptr) != 0;
         written = n;
+
+        if (! ok)
+            noteFailure (h);
+
         return ok;
     }
 
@@ -157,6 +209,10 @@ namespace platform
         DWORD n = 0;
         const bool ok = ReadFile (h->handle, destination, length, &n, nullptr) != 0;
         got = n;
+
+        if (! ok)
+            noteFailure (h);
+
         return ok;
     }
 
@@ -172,7 +228,10 @@ namespace platform
 
         // Also clears a pending line error, which nobody here looks at.
         if (ClearCommError (h->handle, &errors, &status) == 0)
+        {
+            noteFailure (h, false);
             return false;
+        }
 
         count = status.cbInQue;
         return true;
@@ -196,6 +255,11 @@ namespace platform
         }
     }
 
+    bool lineLost (SerialHandle h)
+    {
+        return isValid (h) && h->lost;
+    }
+
     void closeSerial (SerialHandle h)
     {
         if (h == invalidSerialHandle)
@@ -211,5 +275,34 @@ namespace platform
     {
         if (ms > 0)
             Sleep ((DWORD) ms);
+    }
+
+    int lastSystemError()
+    {
+        return (int) GetLastError();
+    }
+
+    std::string describeSystemError (int code)
+    {
+        wchar_t* text = nullptr;
+        const auto n = FormatMessageW (FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                       nullptr, (DWORD) code, 0, (LPWSTR) &text, 0, nullptr);
+        std::wstring wide (text != nullptr ? text : L"", n);
+        LocalFree (text);
+
+        // The system's texts end with a full stop and CR LF.
+        while (! wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' '))
+            wide.pop_back();
+
+        if (wide.empty())
+            return "error " + std::to_string (code);
+
+        const int bytes = WideCharToMultiByte (CP_UTF8, 0, wide.c_str(), (int) wide.size(), nullptr, 0, nullptr, nullptr);
+        std::string utf8 ((size_t) (bytes > 0 ? bytes : 0), '\0');
+
+        if (bytes > 0)
+            WideCharToMultiByte (CP_UTF8, 0, wide.c_str(), (int) wide.size(), utf8.data(), bytes, nullptr, nullptr);
+
+        return utf8;
     }
 }

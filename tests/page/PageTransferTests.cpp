@@ -122,6 +122,32 @@ TEST_F (PageTransfer, FailedTransferCounted)
     EXPECT_EQ (page->getFinishCountLabel().getText(), "0");
 }
 
+TEST_F (PageTransfer, LostPortEndsAsAStopAndIsListedAgainWhenItReturns)
+{
+    startDevice ({ "--name", "ABCD1234", "--hangup-after-block", "0" });
+    preparePage (device->hostPath());
+    firmware = writeFile ("lost.dsb", dsb::makeFile ("ABCD1234", dsb::randomImage (500, 40)));
+    page->getPathEditor().setText (firmware.getFullPathName(), true);
+
+    click (page->getStartButton());
+    ASSERT_TRUE (waitForRunning (true));
+    ASSERT_TRUE (runMessagesUntil ([&] { return page->getFailCountLabel().getText() == "1"; }, 60000)) << log.describe();
+
+    // The worker closed the port itself: Start again, and the inputs free.
+    ASSERT_TRUE (waitForRunning (false)) << log.describe();
+    EXPECT_EQ (page->getStartButton().getButtonText(), "Start");
+    EXPECT_EQ (buttonColour(), idleColour);
+    EXPECT_TRUE (inputsEnabled (true));
+    EXPECT_TRUE (log.hasLine ("COM port lost!")) << log.describe();
+
+    // Its end has gone, so has the port; plugged in again it is listed again.
+    ASSERT_TRUE (runMessagesUntil ([&] { return ! portItems().contains (port); }, 20000));
+    startDevice ({ "--name", "ABCD1234", "--devices", "1" });
+    unlinkPort (port);
+    ASSERT_EQ (linkPort ("dev", device->hostPath()), port);
+    ASSERT_TRUE (runMessagesUntil ([&] { return portItems().contains (port); }, 20000));
+}
+
 namespace
 {
     MyMsg* deviceInfo (std::initializer_list<int> name, std::initializer_list<int> release)

@@ -1,12 +1,17 @@
 #include "PtyPair.h"
 #include "Rs232.h"
+#include "SerialInfoLinux.h"
 #include "TempFolder.h"
+
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <thread>
 #include <time.h>
 #include <unistd.h>
@@ -70,17 +75,20 @@ TEST (Rs232Open, FailuresGiveTheirCodeAndLeaveThePortClosed)
     TempFolder folder;
     (folder / "plain").replaceWithText ("not a serial line");
 
-    struct Case { const char* what; juce::String path; int expected; };
+    // The system's error code stays for the reason the worker logs.
+    struct Case { const char* what; juce::String path; int expected, systemError; };
     const Case cases[] = {
-        { "missing device", (folder / "missing").getFullPathName(), ENOENT },
-        { "a folder", folder.get().getFullPathName(), EISDIR },
-        { "a plain file: no time-outs", (folder / "plain").getFullPathName(), -3 },
+        { "missing device", (folder / "missing").getFullPathName(), ENOENT, ENOENT },
+        { "a folder", folder.get().getFullPathName(), EISDIR, EISDIR },
+        { "a plain file: no time-outs", (folder / "plain").getFullPathName(), -3, ENOTTY },
+        { "a name too long", "/" + juce::String::repeatedString ("n", 127), -1, ENAMETOOLONG },
     };
 
     for (const auto& c : cases)
     {
         cRs232 port;
         EXPECT_EQ (port.open (c.path, rate), c.expected) << c.what;
+        EXPECT_EQ (port.systemError(), c.systemError) << c.what;
         EXPECT_FALSE (port.isOpen()) << c.what;
         EXPECT_EQ (port.write ("x", 1), -1) << c.what;
     }
@@ -92,9 +100,9 @@ TEST (Rs232Open, AHeldPortIsRefusedAndOpensOnceReleased)
     cRs232 holder, other;
     ASSERT_EQ (holder.open (pty.slavePath(), rate), 0);
 
-    const int refused = other.open (pty.slavePath(), rate);
-    EXPECT_GT (refused, 0);
-    EXPECT_TRUE (refused == EBUSY || refused == EWOULDBLOCK) << refused;
+    // Busy, whether the lock or the exclusive flag refused it.
+    EXPECT_EQ (other.open (pty.slavePath(), rate), EBUSY);
+    EXPECT_EQ (other.systemError(), EBUSY);
     EXPECT_FALSE (other.isOpen());
 
     // The refused open left the holder's line alone.
@@ -213,16 +221,14 @@ TEST (Rs232Transfer, BytesPassUnchangedBothWays)
     cRs232 port;
     ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
 
-    // Every byte value; XON and XOFF only outward, since flow control stays as configured.
-    std::vector<unsigned char> all, inward;
+    // Every byte value, XON and XOFF included: a new terminal starts with
+    // software flow control on, and the port must switch it off.
+    std::vector<unsigned char> all;
 
     for (int b = 0; b < 256; ++b)
-    {
         all.push_back ((unsigned char) b);
 
-        if (b != 0x11 && b != 0x13)
-            inward.push_back ((unsigned char) b);
-    }
+    const auto inward = all;
 
     ASSERT_EQ (port.write (all.data(), (std::uint32_t) all.size()), 256);
     EXPECT_EQ (pty.readMaster (256), all);
@@ -353,6 +359,14 @@ TEST (Rs232HangUp, AGonePeerReadsAsSilenceWithoutSpinning)
     PtyPair pty;
     cRs232 port;
     ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+
+    // Silence alone is not a lost line.
+    std::uint8_t silence[1024];
+    EXPECT_EQ (port.read (silence), 0);
+    EXPECT_FALSE (port.waitForInput (5));
+    EXPECT_EQ (port.write ("Q", 1), 1);
+    EXPECT_FALSE (port.isLost());
+
     pty.closeMaster();
 
     std::uint8_t buffer[1024];
@@ -369,6 +383,7 @@ TEST (Rs232HangUp, AGonePeerReadsAsSilenceWithoutSpinning)
     EXPECT_EQ (total, 0);
     EXPECT_GE (elapsed, 50.0);
     EXPECT_LT (cpu, elapsed * 0.5);
+    EXPECT_TRUE (port.isLost());
 
     const auto waitStart = nowMs();
     EXPECT_FALSE (port.waitForInput (20));
@@ -379,6 +394,27 @@ TEST (Rs232HangUp, AGonePeerReadsAsSilenceWithoutSpinning)
     EXPECT_LT (nowMs() - writeStart, 20000.0);
 
     EXPECT_EQ (port.close(), 0);
+    EXPECT_FALSE (port.isLost());
+}
+
+TEST (Rs232HangUp, EachCallNoticesTheLineGone)
+{
+    struct Case { const char* what; std::function<void (cRs232&)> call; };
+    const Case cases[] = {
+        { "write", [] (cRs232& p) { p.write ("Q", 1); } },
+        { "read", [] (cRs232& p) { std::uint8_t b[1024]; p.read (b); } },
+        { "wait", [] (cRs232& p) { p.waitForInput (5); } },
+    };
+
+    for (const auto& c : cases)
+    {
+        PtyPair pty;
+        cRs232 port;
+        ASSERT_EQ (port.open (pty.slavePath(), rate), 0);
+        pty.closeMaster();
+        c.call (port);
+        EXPECT_TRUE (port.isLost()) << c.what;
+    }
 }
 
 TEST (Rs232WriteBound, AWriteThePeerNeverTakesGivesUpWithTheCountSoFar)
@@ -446,4 +482,100 @@ TEST (Rs232WriteBound, AWriteToASlowPeerIsCarriedOnToTheEnd)
 
     ASSERT_GT (written, 0);
     EXPECT_EQ (got, std::vector<unsigned char> (bytes.begin(), bytes.begin() + written));
+}
+
+//==============================================================================
+namespace
+{
+    // A serial driver behind the low-latency calls: its flags, and the calls it saw.
+    struct FakeDriver
+    {
+        int flags = 0;
+        int getError = 0, setError = 0;
+        std::vector<unsigned long> calls;
+    };
+
+    FakeDriver* fakeDriver = nullptr;
+
+    int fakeSerialInfo (int, unsigned long request, serial_struct* info)
+    {
+        fakeDriver->calls.push_back (request);
+        const int error = request == TIOCGSERIAL ? fakeDriver->getError : fakeDriver->setError;
+
+        if (error != 0)
+        {
+            errno = error;
+            return -1;
+        }
+
+        if (request == TIOCGSERIAL)
+        {
+            *info = {};
+            info->flags = fakeDriver->flags;
+            info->type = PORT_16550A;
+        }
+        else
+        {
+            fakeDriver->flags = info->flags;
+        }
+
+        return 0;
+    }
+
+    struct FakeDriverScope
+    {
+        explicit FakeDriverScope (FakeDriver& d)  { fakeDriver = &d; platform::setSerialInfoCall (fakeSerialInfo); }
+        ~FakeDriverScope()                        { platform::setSerialInfoCall (nullptr); fakeDriver = nullptr; }
+    };
+
+    constexpr unsigned long G = TIOCGSERIAL, S = TIOCSSERIAL;
+    constexpr int low = ASYNC_LOW_LATENCY, other = ASYNC_SKIP_TEST;
+}
+
+TEST (Rs232Latency, OpenAsksForLowLatencyAndCloseTakesItBack)
+{
+    struct Case
+    {
+        const char* what;
+        int flags, getError, setError;
+        std::vector<unsigned long> openCalls;
+        int flagsOpen;
+        std::vector<unsigned long> closeCalls;
+        int flagsClosed;
+    };
+
+    const Case cases[] = {
+        { "a driver that takes it",   other,       0,      0,     { G, S }, other | low, { G, S }, other },
+        { "already set",              other | low, 0,      0,     { G },    other | low, {},       other | low },
+        { "no such setting (a pty)",  0,           ENOTTY, 0,     { G },    0,           {},       0 },
+        { "the change refused",       other,       0,      EPERM, { G, S }, other,       {},       other },
+    };
+
+    for (const auto& c : cases)
+    {
+        FakeDriver driver;
+        driver.flags = c.flags;
+        driver.getError = c.getError;
+        driver.setError = c.setError;
+        const FakeDriverScope scope (driver);
+
+        PtyPair pty;
+        cRs232 port;
+        ASSERT_EQ (port.open (pty.slavePath(), rate), 0) << c.what;
+        EXPECT_EQ (driver.calls, c.openCalls) << c.what;
+        EXPECT_EQ (driver.flags, c.flagsOpen) << c.what;
+
+        // A refusal changes nothing: the line works as before.
+        EXPECT_EQ (port.write ("ok", 2), 2) << c.what;
+        EXPECT_EQ (pty.readMaster (2), (std::vector<unsigned char> { 'o', 'k' })) << c.what;
+        pty.writeMaster ({ 'R' });
+        ASSERT_TRUE (port.waitForInput (20000)) << c.what;
+        std::uint8_t buffer[1024];
+        EXPECT_EQ (port.read (buffer), 1) << c.what;
+
+        driver.calls.clear();
+        port.close();
+        EXPECT_EQ (driver.calls, c.closeCalls) << c.what;
+        EXPECT_EQ (driver.flags, c.flagsClosed) << c.what;
+    }
 }

@@ -142,7 +142,7 @@ TEST_F (TransferStop, StopBeforeTheTransferTookItsPathGivesThePathError)
     EXPECT_EQ (peer.read (0).find ('$'), std::string::npos);   // no download command went out
 }
 
-TEST_F (TransferStop, DeviceThatHangsUpMidTransferFailsAndTheWorkerCarriesOn)
+TEST_F (TransferStop, DeviceThatHangsUpMidTransferFailsAndThePortIsReleased)
 {
     startDevice ({ "--name", "HANGUP01", "--hangup-after-block", "2" });
     startTransfer (writeFile ("hangup.dsb", dsb::makeFile ("HANGUP01", dsb::randomImage (2000, 23))));
@@ -150,16 +150,44 @@ TEST_F (TransferStop, DeviceThatHangsUpMidTransferFailsAndTheWorkerCarriesOn)
     ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
     EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FAILED), 1);
     EXPECT_EQ (log.lines ({ LOG_FAIL }), (std::vector<juce::String> { "Firmware download fail!" }));
-    ASSERT_TRUE (waitForLine ("Waiting flag ...", 2));
 
-    // Polling a line that is gone: quiet, and a Stop still closes it.
-    ASSERT_TRUE (waitFor ([&] { return worker->currentState() == ST_WAIT_FLAG; })) << worker->currentState();
+    // The line is gone: closed as a Stop closes it, and the page told so.
+    EXPECT_TRUE (linesFromAre ({ "Firmware download fail!", "COM port lost!", "COM close" }));
+    EXPECT_TRUE (noticesFromAre ({ NOTIFY_FAILED, NOTIFY_PORT_CLOSED, NOTIFY_DEVICE_CLEAR }));
+    ASSERT_TRUE (waitFor ([&] { return worker->currentState() == ST_CLOSED; })) << worker->currentState();
+    EXPECT_EQ (worker->devicePath(), "");
+    EXPECT_EQ (worker->baudRate(), 0);
+    EXPECT_EQ (worker->heldPathBytes(), 0);
+
+    // Then quiet, and the next Start is taken.
     const auto before = log.all().size();
     runMessagesFor (200);
     EXPECT_EQ (log.all().size(), before) << log.describe();
+
+    startDevice ({ "--name", "HANGUP01", "--devices", "1" });
+    log.clear();
+    startTransfer (writeFile ("next.dsb", dsb::makeFile ("HANGUP01", dsb::randomImage (200, 24))));
+    ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
+    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_FINISHED), 1);
+}
+
+TEST_F (TransferStop, LineThatGoesWhileADeviceIsAwaitedIsLost)
+{
+    // After its one device the far end stays silent: polled on and on...
+    startDevice ({ "--name", "GONE0001", "--devices", "1" });
+    startTransfer (writeFile ("gone.dsb", dsb::makeFile ("GONE0001", dsb::randomImage (100, 27))));
+    ASSERT_TRUE (waitForOutcomes (1)) << log.describe();
+    ASSERT_TRUE (waitForLine ("Waiting flag ...", 2));
+    runMessagesFor (300);
+    EXPECT_FALSE (log.hasLine ("COM port lost!")) << log.describe();
     EXPECT_EQ (worker->currentState(), ST_WAIT_FLAG);
-    stop();
-    EXPECT_TRUE (waitForNotice (NOTIFY_PORT_CLOSED));
+
+    // ...until it goes.
+    EXPECT_EQ (device->stop(), 0);
+    EXPECT_TRUE (linesFromAre ({ "COM port lost!", "COM close" }));
+    EXPECT_TRUE (noticesFromAre ({ NOTIFY_PORT_CLOSED, NOTIFY_DEVICE_CLEAR }));
+    EXPECT_TRUE (waitFor ([&] { return worker->currentState() == ST_CLOSED; })) << worker->currentState();
+    EXPECT_EQ (log.count (Event::fromPage, MSG_NOTIFY, NOTIFY_PORT_CLOSED), 1);
 }
 
 TEST_F (TransferStop, QuittingDuringATransferEndsTheThreadPromptly)

@@ -1,6 +1,7 @@
 // Drives the worker from the command line, without a window, the way the
 // firmware page does: path, file contents, then the port. Prints every status
-// line and ends after the given number of transfers.
+// line and ends after the given number of transfers, or when the port cannot
+// be opened or is lost (both with status 1).
 #include "MyCom.h"
 #include "MsgPayload.h"
 
@@ -177,5 +178,8 @@ int main (int argc, char** argv)
 
     worker.reset();
     std::cout << "finished " << page.finished << ", failed " << page.failed << std::endl;
-    return page.failed == 0 && page.finished >= transfers ? 0 : 1;
+
+    // A port that closed without being asked to was lost.
+    const bool lost = page.closed && ! stopping;
+    return page.failed == 0 && page.finished >= transfers && ! lost ? 0 : 1;
 }

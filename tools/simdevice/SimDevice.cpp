@@ -169,6 +169,14 @@ namespace sim
             log ("announce device=" + std::to_string (device) + " name=" + name());
         }
 
+        // Line noise at power-up: to a host that leaves software flow control
+        // on, this stops its output until an XON comes, which never does.
+        if (options.xoff && ! xoffSent)
+        {
+            xoffSent = true;
+            return { "\x13RR", true };
+        }
+
         return { "RR", true };
     }
 

@@ -28,6 +28,7 @@ namespace sim
         bool foreignFrame = false;        // a frame at another address before each reply
         bool garbage = false;             // stray bytes before each reply
         int hangupAfterBlock = -1;        // close the line at the host's next word after the commit of this block
+        bool xoff = false;                // one XOFF byte (0x13) in front of the first announcement
     };
 
     // What to send for one input; announcement marks "RR".
@@ -82,5 +83,6 @@ namespace sim
         bool endOfData = false;
         bool hangupArmed = false;
         bool hangup = false;
+        bool xoffSent = false;
     };
 }

@@ -50,6 +50,9 @@ namespace
         "  --garbage               send stray bytes before each reply frame\n"
         "  --hangup-after-block N  once the commit of block N is answered, close the line and exit\n"
         "                          as the host sends again\n"
+        "  --xoff                  send one XOFF byte (0x13) just before the first announcement\n"
+        "  --cooked                leave the host's end of the pseudo-terminal as a new terminal\n"
+        "                          starts (echo, line editing, XON/XOFF flow control)\n"
         "Events, one a line, a word and key=value fields: announce, search, command, verify,\n"
         "done, abandoned, bad-frame, bad-command, unknown, host-opened, host-closed, finished,\n"
         "hangup, stopped. Every frame from the host is logged (search, command, and verify for\n"
@@ -124,6 +127,7 @@ namespace
         long long baud = 0;
         bool split = false;
         bool timestamps = false;
+        bool cooked = false;
     };
 
     Settings parseArguments (int argc, char** argv)
@@ -159,6 +163,8 @@ namespace
             else if (arg == "--foreign-frame")      s.device.foreignFrame = true;
             else if (arg == "--garbage")            s.device.garbage = true;
             else if (arg == "--hangup-after-block") s.device.hangupAfterBlock = (int) number (0, 65535);
+            else if (arg == "--xoff")               s.device.xoff = true;
+            else if (arg == "--cooked")             s.cooked = true;
             else if (arg == "--help" || arg == "-h") { std::fputs (usage, stdout); std::exit (0); }
             else if (arg == "--name")
             {
@@ -229,8 +235,9 @@ namespace
     }
 
     // The host's end is raw from the start, so that nothing the host sends
-    // before it sets up the line is echoed back.
-    int createPseudoTerminal (std::string& hostPath)
+    // before it sets up the line is echoed back; cooked leaves it as a freshly
+    // plugged serial port starts, for the host to set up.
+    int createPseudoTerminal (std::string& hostPath, bool cooked)
     {
         const int master = posix_openpt (O_RDWR | O_NOCTTY | O_CLOEXEC);
 
@@ -248,7 +255,9 @@ namespace
         if (slave < 0)
             fail ("cannot open the pseudo-terminal's far end");
 
-        makeRaw (slave, 0);
+        if (! cooked)
+            makeRaw (slave, 0);
+
         ::close (slave);
         return master;
     }
@@ -385,7 +394,7 @@ int main (int argc, char** argv)
 
     if (pseudoTerminal)
     {
-        fd = createPseudoTerminal (hostPath);
+        fd = createPseudoTerminal (hostPath, settings.cooked);
         std::printf ("%s\n", hostPath.c_str());
         std::fflush (stdout);
     }

@@ -197,6 +197,8 @@ void PageDFU::handleMessage (const juce::Message& message)
             startButton->setColour (juce::TextButton::buttonColourId, idleColour);
             running = 0;
             startButton->setButtonText (PageLabels[pageStart]);
+            // A Stop freed the inputs already; a port the worker lost did not.
+            setControlsEnabled (true);
             break;
 
         case NOTIFY_PORT_OPENED:
