@@ -86,11 +86,13 @@ TEST (WineRs232Open, FailuresGiveTheirCodeAndLeaveThePortClosed)
     TempFolder folder;
     (folder / "plain").replaceWithText ("not a serial line");
 
-    struct Case { const char* what; juce::String path; int expected; };
+    // The system's error code stays for the reason the worker logs, in the
+    // system's own words.
+    struct Case { const char* what; juce::String path; int expected, systemError; };
     const Case cases[] = {
-        { "missing port", "\\\\.\\COM199", ERROR_FILE_NOT_FOUND },
-        { "a folder", folder.get().getFullPathName(), ERROR_ACCESS_DENIED },
-        { "a plain file: no time-outs", (folder / "plain").getFullPathName(), -3 },
+        { "missing port", "\\\\.\\COM199", ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND },
+        { "a folder", folder.get().getFullPathName(), ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED },
+        { "a plain file: no time-outs", (folder / "plain").getFullPathName(), -3, 0 },
     };
 
     for (const auto& c : cases)
@@ -98,6 +100,15 @@ TEST (WineRs232Open, FailuresGiveTheirCodeAndLeaveThePortClosed)
         cRs232 port;
         EXPECT_EQ (port.open (c.path, rate), c.expected) << c.what;
         EXPECT_FALSE (port.isOpen()) << c.what;
+
+        if (c.systemError != 0)
+        {
+            EXPECT_EQ (port.systemError(), c.systemError) << c.what;
+        }
+
+        const auto reason = platform::describeSystemError (port.systemError());
+        EXPECT_FALSE (reason.empty()) << c.what;
+        EXPECT_EQ (reason.find_first_of ("\r\n"), std::string::npos) << c.what << ": " << reason;
     }
 }
 
@@ -253,6 +264,34 @@ TEST (WineRs232Transfer, OpenDiscardsWhatWasWaiting)
     EXPECT_FALSE (port.waitForInput (50));
 }
 
+//==============================================================================
+TEST (WineRs232HangUp, AFarEndThatClosesIsALostLineAndSilenceIsNot)
+{
+    auto line = std::make_unique<RemoteLine>();
+    ASSERT_TRUE (line->isReady());
+
+    cRs232 port;
+    ASSERT_EQ (port.open (bridge::devicePath(), rate), 0);
+    std::uint8_t buffer[1024];
+    EXPECT_EQ (port.read (buffer), 0);
+    EXPECT_EQ (port.write ("Q", 1), 1);
+    EXPECT_EQ (line->read (1), (std::vector<unsigned char> { 'Q' }));
+    EXPECT_FALSE (port.isLost());
+
+    // The bridge closes its pseudo-terminal when the test hangs up.
+    line.reset();
+    const auto deadline = juce::Time::getMillisecondCounterHiRes() + 10000;
+
+    while (! port.isLost() && juce::Time::getMillisecondCounterHiRes() < deadline)
+    {
+        port.write ("Q", 1);
+        port.read (buffer);
+    }
+
+    EXPECT_TRUE (port.isLost());
+}
+
+//==============================================================================
 TEST (WineRs232Wait, WaitForInputSeesWaitingBytesAndWaitsOutSilence)
 {
     RemoteLine line;
