@@ -1,5 +1,12 @@
+// GetFinalPathNameByHandleW came with Vista.
+#if ! defined (_WIN32_WINNT) || _WIN32_WINNT < 0x0600
+ #undef _WIN32_WINNT
+ #define _WIN32_WINNT 0x0600
+#endif
+
 #include "NewFile.h"
 
+#include <iterator>
 #include <windows.h>
 
 namespace
