@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -63,7 +64,9 @@ bool platform::startBatchFile (const juce::File& file)
 // executable may lack its execute bit.
 bool platform::startExecutable (const juce::File& file)
 {
-    if (! file.existsAsFile())
+    // A link would have the bit set on, and start, whatever it points to.
+    struct stat info;
+    if (lstat (file.getFullPathName().toRawUTF8(), &info) != 0 || ! S_ISREG (info.st_mode))
         return false;
 
     const auto path = file.getFullPathName();

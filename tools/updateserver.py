@@ -12,6 +12,7 @@ there instead, keyed by the path without its query:
      "/d.zip":     {"file": "pkg.zip", "chunk": 1024, "delayMs": 50},
      "/e.zip":     {"file": "pkg.zip", "cutAfter": 100},     (closes early)
      "/g.zip":     {"file": "pkg.zip", "noLength": true},    (no Content-Length)
+     "/h.zip":     {"file": "pkg.zip", "headerDelayMs": 60000},  (answers late)
      "/f.xml":     {"body": "<text/>"}}
 
 Every request is appended to "requests.log" in the folder as "GET <path>".
@@ -52,6 +53,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 log.write("GET %s\n" % self.path)
 
         route = self.routes().get(path)
+
+        if route is not None and route.get("headerDelayMs"):
+            time.sleep(route["headerDelayMs"] / 1000.0)
 
         if route is None:
             self.send_file(self.local_path(path), {})

@@ -5,11 +5,14 @@
 #include "LabelTables.h"
 #include "Log.h"
 #include "ProcessLauncher.h"
+#include "RequestDeadline.h"
 
 namespace
 {
     // The version the update list is compared with, as text.
     constexpr const char* ownSoftVersion = "1.0.1";
+
+    constexpr int listTimeoutMs = 10000;
 
     // "\name" names an entry of the working directory.
     juce::File workingDirectoryEntry (const juce::String& name)
@@ -36,29 +39,45 @@ namespace
 
 int CheckNewSofyVersion::checkForNewVersion (const juce::URL& listUrl, const juce::String& appName)
 {
-    juce::StringPairArray responseHeaders (true);
-    int statusCode = 0;
+    // The whole fetch, connection and body, ends within the time-out: a list
+    // not complete by then counts as no answer.
+    AbortableRequest request;
+    juce::MemoryBlock body;
+    bool answered = false;
+    {
+        const RequestDeadline deadline (request, listTimeoutMs);
+        answered = request.open (listUrl, {}, listTimeoutMs, 5);
 
-    const auto stream = listUrl.createInputStream (
-        juce::URL::InputStreamOptions (juce::URL::ParameterHandling::inAddress)
-            .withConnectionTimeoutMs (10000)
-            .withResponseHeaders (&responseHeaders)
-            .withStatusCode (&statusCode)
-            .withNumRedirectsToFollow (5));
+        // Read no more than the guarded reader accepts, and let it refuse
+        // whatever else is wrong with the list.
+        if (answered && request.getStatusCode() == 200)
+        {
+            juce::MemoryOutputStream out (body, false);
+            char buffer[8192];
 
-    if (stream == nullptr)
+            while (out.getDataSize() <= maxGuardedXmlBytes)
+            {
+                const auto count = request.read (buffer, (int) sizeof (buffer));
+
+                if (count <= 0)
+                    break;
+
+                out.write (buffer, (size_t) count);
+            }
+        }
+
+        answered = answered && ! request.wasAborted();
+    }
+
+    if (! answered)
     {
         writeLog ("Can't read appName");
         return 0;
     }
 
-    if (statusCode != 200)
+    if (request.getStatusCode() != 200)
         return 0;
 
-    // The list comes from the network: read no more than the guarded reader
-    // accepts, and let it refuse whatever else is wrong with it.
-    juce::MemoryBlock body;
-    stream->readIntoMemoryBlock (body, (ssize_t) maxGuardedXmlBytes + 1);
     const auto document = parseGuardedXml (body);
 
     const auto* updateFiles = firstChildIgnoringCase (document.get(), "updateFiles");

@@ -1,6 +1,7 @@
 #include "DownloadNewVersionThread.h"
 
 #include "LabelTables.h"
+#include "PackageUnpacker.h"
 #include "RelaunchTimer.h"
 
 namespace
@@ -21,9 +22,24 @@ DownloadNewVersionThread::DownloadNewVersionThread (const juce::URL& u, const ju
     // The bar shows activity without a fraction. Set before the thread runs:
     // the bar reads the value on the message thread without a lock.
     setProgress (-1.0);
+    addListener (this);
 }
 
-DownloadNewVersionThread::~DownloadNewVersionThread() = default;
+// The thread returns within about a second of the request to exit, so it is
+// waited for here rather than killed by the framework's destructor.
+DownloadNewVersionThread::~DownloadNewVersionThread()
+{
+    signalThreadShouldExit();
+    waitForThreadToExit (-1);
+    removeListener (this);
+}
+
+// Called on whichever thread asks this one to exit: a read waiting for the
+// server returns at once.
+void DownloadNewVersionThread::exitSignalSent()
+{
+    request.abort();
+}
 
 void DownloadNewVersionThread::run()
 {
@@ -33,7 +49,7 @@ void DownloadNewVersionThread::run()
     if (result.wasOk() && ! threadShouldExit())
     {
         setStatusMessage ("Installing...");
-        result = install (data, targetFolder);
+        result = install (data, targetFolder, [this] { return threadShouldExit(); });
     }
 }
 
@@ -42,26 +58,22 @@ juce::Result DownloadNewVersionThread::download (juce::MemoryBlock& dest)
     setStatusMessage ("Downloading...");
 
     int statusCode = 302;
-    std::unique_ptr<juce::InputStream> stream;
+    bool answered = false;
 
     // Redirects are followed here rather than by the framework, each answer
     // seen with its own headers.
-    for (int request = 0; request < maxRequests; ++request)
+    for (int attempt = 0; attempt < maxRequests; ++attempt)
     {
-        juce::StringPairArray responseHeaders (true);
+        answered = request.open (url, extraHeaders, connectionTimeoutMs, 0);
+        statusCode = request.getStatusCode();
 
-        stream = url.createInputStream (
-            juce::URL::InputStreamOptions (juce::URL::ParameterHandling::inAddress)
-                .withExtraHeaders (extraHeaders)
-                .withConnectionTimeoutMs (connectionTimeoutMs)
-                .withResponseHeaders (&responseHeaders)
-                .withStatusCode (&statusCode)
-                .withNumRedirectsToFollow (0));
+        if (request.wasAborted())
+            return juce::Result::fail ("cancel");
 
-        if (stream == nullptr || statusCode != 302)
+        if (! answered || statusCode != 302)
             break;
 
-        const auto location = responseHeaders["Location"];
+        const auto location = request.getResponseHeaders()["Location"];
 
         if (location.isEmpty())
             break;
@@ -69,16 +81,17 @@ juce::Result DownloadNewVersionThread::download (juce::MemoryBlock& dest)
         url = juce::URL (location);
     }
 
-    if (stream != nullptr && statusCode == 200)
+    if (answered && statusCode == 200)
     {
         const auto tooLarge = juce::Result::fail ("The package is larger than "
                                                   + juce::File::descriptionOfSizeInBytes (packageLimit)
                                                   + ": " + url.toString (false));
 
-        if (stream->getTotalLength() > packageLimit)
+        if (request.getTotalLength() > packageLimit)
             return tooLarge;
 
         juce::MemoryOutputStream out (dest, true);
+        juce::HeapBlock<char> buffer (readStep);
         juce::int64 total = 0;
 
         for (;;)
@@ -86,11 +99,15 @@ juce::Result DownloadNewVersionThread::download (juce::MemoryBlock& dest)
             if (threadShouldExit())
                 return juce::Result::fail ("cancel");
 
-            const auto count = out.writeFromInputStream (*stream, readStep);
+            const auto count = request.read (buffer.get(), readStep);
+
+            if (request.wasAborted())
+                return juce::Result::fail ("cancel");
 
             if (count <= 0)
                 return juce::Result::ok();
 
+            out.write (buffer.get(), (size_t) count);
             total += count;
 
             // A body without a length, or longer than its length said.
@@ -106,11 +123,22 @@ juce::Result DownloadNewVersionThread::download (juce::MemoryBlock& dest)
 
 juce::Result DownloadNewVersionThread::install (const juce::MemoryBlock& data, const juce::File& targetFolder)
 {
+    return install (data, targetFolder, {});
+}
+
+juce::Result DownloadNewVersionThread::install (const juce::MemoryBlock& data, const juce::File& targetFolder,
+                                                const std::function<bool()>& shouldStop)
+{
     juce::MemoryInputStream input (data, false);
     juce::ZipFile zip (input);
 
     if (zip.getNumEntries() == 0)
         return juce::Result::fail ("The downloaded file wasn't a valid JUCE file!");
+
+    const auto checked = PackageUnpacker::check (zip, maxUnpackedBytes);
+
+    if (checked.failed())
+        return checked;
 
     // The package is always unpacked beside the target first, so that one that
     // does not unpack completely never takes the target's place.
@@ -122,7 +150,7 @@ juce::Result DownloadNewVersionThread::install (const juce::MemoryBlock& data, c
     if (! unzipTarget.createDirectory())
         return juce::Result::fail ("Couldn't create a folder to unzip the new version!");
 
-    const auto unzipped = zip.uncompressTo (unzipTarget, true);
+    const auto unzipped = PackageUnpacker::unpack (zip, unzipTarget, maxUnpackedBytes, shouldStop);
 
     if (unzipped.failed())
     {

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "AbortableRequest.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include <functional>
 
 // Downloads an update package (a zip archive) and unpacks it into a target
 // folder on the thread of a modal progress window with a Cancel button.
-class DownloadNewVersionThread : public juce::ThreadWithProgressWindow
+class DownloadNewVersionThread : public juce::ThreadWithProgressWindow,
+                                 private juce::Thread::Listener
 {
 public:
     DownloadNewVersionThread (const juce::URL& url, const juce::String& extraHeaders, const juce::File& targetFolder);
@@ -13,13 +18,18 @@ public:
     void run() override;
 
     // Appends the package to dest, following up to five 302 answers by hand;
-    // url ends as the last address reached.
+    // url ends as the last address reached. A request to the thread to exit
+    // ends it within about a second, whatever the server does.
     juce::Result download (juce::MemoryBlock& dest);
 
     // Unpacks data into targetFolder. An existing target is kept as
     // "<name>_old" (or the next free numbered name) once the new contents are
-    // completely unpacked beside it.
+    // completely unpacked beside it. A package that does not unpack
+    // completely leaves nothing behind; one that stops (shouldStop returned
+    // true) fails with "cancel".
     static juce::Result install (const juce::MemoryBlock& data, const juce::File& targetFolder);
+    static juce::Result install (const juce::MemoryBlock& data, const juce::File& targetFolder,
+                                 const std::function<bool()>& shouldStop);
 
     // Downloads and unpacks behind the modal window; shows a failure, or arms
     // the relaunch after a good unpack. Nothing after a Cancel.
@@ -29,6 +39,9 @@ public:
     // this is refused before it fills the memory.
     static constexpr juce::int64 maxPackageBytes = 256 * 1024 * 1024;
 
+    // What a package may unpack to, all its files together.
+    static constexpr juce::int64 maxUnpackedBytes = (juce::int64) 1 << 30;
+
     juce::Result result;
     juce::int64 packageLimit = maxPackageBytes;
     juce::URL url;
@@ -36,5 +49,9 @@ public:
     juce::File targetFolder;
 
 private:
+    void exitSignalSent() override;
+
+    AbortableRequest request;
+
     JUCE_DECLARE_NON_COPYABLE (DownloadNewVersionThread)
 };

@@ -1,5 +1,6 @@
 #include "RelaunchTimer.h"
 
+#include "NewFile.h"
 #include "ProcessLauncher.h"
 
 RelaunchTimer::RelaunchTimer (const juce::File& f)
@@ -19,7 +20,8 @@ void RelaunchTimer::timerCallback()
     const auto executable = folder.getChildFile ("Flintmoor.exe");
     juce::JUCEApplicationBase::quit();
 
-    if (executable.exists())
+    // Only a plain file inside the folder, never what a link points to.
+    if (platform::isPlainFile (executable) && ! folder.isSymbolicLink())
         platform::startExecutable (executable);
 
     delete this;

@@ -220,4 +220,156 @@ TEST_F (Check, CancelDuringTheDownloadLeavesAppAlone)
     runMessagesFor (2500);   // longer than the relaunch delay
     EXPECT_FALSE (juce::MessageManager::getInstance()->hasStopMessageBeenSent());
 }
+
+//==============================================================================
+// The whole fetch of the list ends within its 10 s, however slowly the server
+// answers or sends; a list not complete by then counts as no answer.
+struct SlowListCase
+{
+    const char* name;
+    const char* route;
+    bool complete;   // the list arrives within the time
+};
+
+std::ostream& operator<< (std::ostream& os, const SlowListCase& c) { return os << c.name; }
+
+class SlowList : public Check,
+                 public ::testing::WithParamInterface<SlowListCase> {};
+
+TEST_P (SlowList, TheCheckEndsWithinItsTime)
+{
+    const auto& c = GetParam();
+    const auto padding = juce::String::repeatedString (" ", 12000);
+    server.serve ("list.xml", listWith (R"(<Flintmoor lastver="1.0.1" appName="Flintmoor.exe"/>)" + padding.substring (0, c.complete ? 400 : 12000)));
+    server.setRoutes (juce::String (R"({"/Uploadfiles/file/apx/urlapp.xml": )") + c.route + "}");
+
+    if (c.complete)
+        answers.answer (upToDateBox.title, "OK");
+
+    const auto start = juce::Time::getMillisecondCounterHiRes();
+    check();
+    const auto elapsed = juce::Time::getMillisecondCounterHiRes() - start;
+
+    EXPECT_LT (elapsed, 15000.0);
+
+    if (c.complete)
+    {
+        expectBoxes ({ upToDateBox });
+        EXPECT_EQ (logLines(), current);
+    }
+    else
+    {
+        EXPECT_GE (elapsed, 9900.0);
+        expectBoxes ({});
+        EXPECT_EQ (logLines(), unreadable);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (Answers, SlowList, ::testing::Values (
+    SlowListCase { "SlowButInTime",     R"({"file": "list.xml", "chunk": 200, "delayMs": 500})", true },
+    SlowListCase { "BodyTooSlow",       R"({"file": "list.xml", "chunk": 200, "delayMs": 1000})", false },
+    SlowListCase { "HeadersNeverCome",  R"({"file": "list.xml", "headerDelayMs": 600000})", false }),
+    CaseName());
+
+//==============================================================================
+// Cancel while the server holds the download up: the thread sees it within
+// about a second, so it is never killed, and the run ends as cancelled with
+// nothing unpacked.
+struct StallCase
+{
+    const char* name;
+    const char* route;
+};
+
+std::ostream& operator<< (std::ostream& os, const StallCase& c) { return os << c.name; }
+
+// Notes when the download window's Cancel button is clicked.
+class CancelClickWatch : private juce::Timer,
+                         private juce::Button::Listener
+{
+public:
+    CancelClickWatch() { startTimer (5); }
+
+    ~CancelClickWatch() override
+    {
+        if (auto* b = button.getComponent())
+            b->removeListener (this);
+    }
+
+    double clickedAt = 0;
+
+private:
+    void timerCallback() override
+    {
+        if (button != nullptr)
+            return;
+
+        for (auto* box : BoxAnswerer::openBoxes())
+            if (box->getName() == "Downloading new version")
+                for (auto* child : box->getChildren())
+                    if (auto* b = dynamic_cast<juce::Button*> (child))
+                        if (b->getButtonText() == "Cancel")
+                        {
+                            button = b;
+                            b->addListener (this);
+                        }
+    }
+
+    void buttonClicked (juce::Button*) override { clickedAt = juce::Time::getMillisecondCounterHiRes(); }
+
+    juce::Component::SafePointer<juce::Button> button;
+};
+
+class StalledServer : public Check,
+                      public ::testing::WithParamInterface<StallCase> {};
+
+TEST_P (StalledServer, CancelEndsTheRunAtOnce)
+{
+    const auto& c = GetParam();
+    juce::Random random (3);
+    juce::String noise;
+    for (int i = 0; i < 500; ++i)
+        noise << juce::String::toHexString (random.nextInt64());
+
+    // Some kilobytes that do not deflate away, about 18 s at the slowest.
+    server.serve ("p.zip", makeZip ({ { "autoUpdate.bat", "rem " + noise } }));
+    server.setRoutes (juce::String (R"({"/p.zip": )") + c.route + "}");
+    work ("app").createDirectory();
+    work ("app/Flintmoor.exe").replaceWithText ("previous");
+
+    // Cancel once the request has been held up for a while.
+    double requestSeenAt = 0;
+    const auto heldUp = [this, &requestSeenAt]
+    {
+        if (requestSeenAt == 0 && server.requests().contains ("GET /p.zip"))
+            requestSeenAt = juce::Time::getMillisecondCounterHiRes();
+
+        return requestSeenAt > 0 && juce::Time::getMillisecondCounterHiRes() - requestSeenAt > 1500;
+    };
+
+    answers.answer ("Downloading new version", "Cancel", heldUp);
+    answers.answer ("Tips", "OK");
+    CancelClickWatch watch;
+
+    EXPECT_EQ (CheckNewSofyVersion().downloadAndInstall (juce::URL (server.address ("/p.zip"))), -1);
+    const auto returnedAt = juce::Time::getMillisecondCounterHiRes();
+
+    ASSERT_GT (watch.clickedAt, 0.0) << answers.describeState();
+    EXPECT_LT (returnedAt - watch.clickedAt, 4000.0);   // about 1 s; the framework kills after 10 s
+
+    EXPECT_TRUE (runMessagesUntil ([this] { return answers.allAnswered(); }, 30000)) << answers.describeState();
+    ASSERT_EQ (answers.answered().size(), 2u);
+    EXPECT_EQ (answers.answered()[1], (ShownBox { "Tips", "Can't  find  autoUpdate.bat!", { "OK" } }));
+    EXPECT_EQ (answers.unexpected(), std::vector<ShownBox>());
+    EXPECT_EQ (entryNames (work ("app")), juce::StringArray { "Flintmoor.exe" });
+    EXPECT_EQ (work ("app/Flintmoor.exe").loadFileAsString(), "previous");
+    EXPECT_FALSE (work ("app_old").exists());
+    EXPECT_FALSE (work ("app_new").exists());
+}
+
+INSTANTIATE_TEST_SUITE_P (Stalls, StalledServer, ::testing::Values (
+    StallCase { "BeforeTheHeaders", R"({"file": "p.zip", "headerDelayMs": 600000})" },
+    StallCase { "After200Bytes",    R"({"file": "p.zip", "chunk": 200, "delayMs": 600000})" },
+    StallCase { "At250BytesASecond", R"({"file": "p.zip", "chunk": 25, "delayMs": 100})" }),
+    CaseName());
 }

@@ -6,6 +6,11 @@
 #include "UpdateFixture.h"
 
 #include "CheckNewSofyVersion.h"
+#include "RelaunchTimer.h"
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -53,6 +58,40 @@ protected:
     const juce::File batchRan = work ("batch-ran");
     const juce::File programRan = work ("program-ran");
 };
+
+// Files of this process can grow to bytes at most while it lives: a write
+// beyond fails as on a full disk (SIGXFSZ ignored, so the write returns EFBIG).
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit (rlim_t bytes)
+    {
+        previousHandler = std::signal (SIGXFSZ, SIG_IGN);
+        getrlimit (RLIMIT_FSIZE, &previous);
+        auto limited = previous;
+        limited.rlim_cur = bytes;
+        setrlimit (RLIMIT_FSIZE, &limited);
+    }
+
+    ~FileSizeLimit()
+    {
+        setrlimit (RLIMIT_FSIZE, &previous);
+        std::signal (SIGXFSZ, previousHandler);
+    }
+
+private:
+    rlimit previous {};
+    void (*previousHandler) (int) = nullptr;
+};
+
+juce::StringArray appFolders (const juce::File& folder)
+{
+    juce::StringArray names;
+    for (auto& name : entryNames (folder))
+        if (name.startsWith ("app"))
+            names.add (name);
+    return names;
+}
 
 const juce::StringArray movedLines { "Find app->autoUpdate.bat", "autoUpdate.bat move file succeed!" };
 }
@@ -128,4 +167,61 @@ TEST_F (HandOver, AFailedMoveLeavesTheOlderBatchFileToStart)
     runMessagesFor (2500);   // longer than the relaunch delay
     EXPECT_FALSE (quitting());
     EXPECT_FALSE (batchRan.exists());
+}
+
+// The disk fills while the package is unpacked: the failure is shown with the
+// file and the reason, the partial folder goes, the previous "app" stays, and
+// nothing is handed over or relaunched.
+TEST_F (HandOver, AFullDiskKeepsThePreviousAppAndHandsNothingOver)
+{
+    writeTextFiles (true);
+    work ("app").createDirectory();
+    work ("app/marker.txt").replaceWithText ("previous");
+    server.serve ("p.zip", makeZip ({ { "autoUpdate.bat", markerScript (batchRan) },
+                                      { "Flintmoor.exe", markerScript (programRan) },
+                                      { "payload.bin", juce::String::repeatedString ("0", 4 * 1024 * 1024) } }));
+    int returned = 0;
+    {
+        const FileSizeLimit limit (1024 * 1024);
+        returned = downloadAndInstall ("/p.zip");
+    }
+
+    EXPECT_EQ (returned, -1);
+    const auto boxes = openBoxes();
+    ASSERT_EQ (boxes.size(), 2u) << ::testing::PrintToString (boxes);
+    EXPECT_EQ (boxes[0], (ShownBox { "Tips", "Can't  find  autoUpdate.bat!", { "OK" } }));
+    EXPECT_EQ (boxes[1].title, "Installation Failed");
+    EXPECT_TRUE (boxes[1].message.startsWith ("Failed to write to target file: " + workFolder.get().getFullPathName()))
+        << boxes[1].message;
+    EXPECT_TRUE (boxes[1].message.endsWith ("payload.bin (File too large)")) << boxes[1].message;
+
+    EXPECT_EQ (appFolders (workFolder.get()), juce::StringArray { "app" });
+    EXPECT_EQ (entryNames (work ("app")), juce::StringArray { "marker.txt" });
+    EXPECT_FALSE (work ("autoUpdate.bat").exists());
+    runMessagesFor (2500);   // longer than the relaunch delay
+    EXPECT_FALSE (quitting());
+    EXPECT_FALSE (batchRan.exists());
+    EXPECT_FALSE (programRan.exists());
+}
+
+// "Flintmoor.exe" in "app" is a link to a program outside: the relaunch
+// neither starts it nor gives it the execute bit.
+TEST_F (HandOver, TheRelaunchStartsNoLink)
+{
+    const auto outsideProgram = work ("outside/program");
+    outsideProgram.getParentDirectory().createDirectory();
+    outsideProgram.replaceWithText (markerScript (programRan), false, false, "\n");
+    chmod (outsideProgram.getFullPathName().toRawUTF8(), 0644);
+    work ("app").createDirectory();
+    ASSERT_TRUE (outsideProgram.createSymbolicLink (work ("app/Flintmoor.exe"), true));
+
+    new RelaunchTimer (work ("app"));
+
+    EXPECT_TRUE (runMessagesUntil (quitting, 20000));
+    juce::Thread::sleep (2000);   // a started program would have written its marker by now
+    EXPECT_FALSE (programRan.exists());
+
+    struct stat info {};
+    ASSERT_EQ (stat (outsideProgram.getFullPathName().toRawUTF8(), &info), 0);
+    EXPECT_EQ (info.st_mode & 0777, 0644u);
 }

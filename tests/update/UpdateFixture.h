@@ -19,15 +19,21 @@ namespace juce
     }
 }
 
-// One entry of a test package: a file with its text, or a symbolic link to linkTarget.
+// One entry of a test package: a file with its text, or a symbolic link to
+// linkTarget (which need not exist). mode, when given, is the Unix mode the
+// entry carries (type bits included); claimedSize, when given, the size its
+// directory entry claims instead of the true one.
 struct ZipItem
 {
     juce::String name;
     juce::String content;
     juce::File linkTarget {};
+    juce::uint32 mode = 0;
+    juce::int64 claimedSize = -1;
 };
 
-// A zip archive of the items, in order, as juce::ZipFile::Builder writes it.
+// A zip archive of the items, in order, written byte by byte: deflated files,
+// stored links, the Unix mode in the external attributes as zip tools write it.
 juce::MemoryBlock makeZip (const std::vector<ZipItem>& items);
 
 // A shell script that writes "ran" into marker and exits.
