@@ -5,6 +5,7 @@
 #include "LabelTables.h"
 #include "Log.h"
 #include "ProcessLauncher.h"
+#include "QuitHandling.h"
 
 namespace
 {
@@ -128,7 +129,7 @@ int CheckNewSofyVersion::downloadAndInstall (const juce::URL& url)
         if (platform::startBatchFile (batchFile))
         {
             writeLog ("autoUpdate.bat open succeed!");
-            juce::JUCEApplicationBase::quit();
+            platform::quitMessageLoop();
             return 0;
         }
 

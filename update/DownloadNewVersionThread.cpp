@@ -1,6 +1,7 @@
 #include "DownloadNewVersionThread.h"
 
 #include "LabelTables.h"
+#include "ProgressWindowKeys.h"
 #include "RelaunchTimer.h"
 
 namespace
@@ -21,6 +22,7 @@ DownloadNewVersionThread::DownloadNewVersionThread (const juce::URL& u, const ju
     // The bar shows activity without a fraction. Set before the thread runs:
     // the bar reads the value on the message thread without a lock.
     setProgress (-1.0);
+    setProgressWindowKeys (*getAlertWindow());
 }
 
 DownloadNewVersionThread::~DownloadNewVersionThread() = default;
@@ -153,12 +155,45 @@ juce::Result DownloadNewVersionThread::install (const juce::MemoryBlock& data, c
     return juce::Result::ok();
 }
 
+void DownloadNewVersionThread::threadComplete (bool userPressedCancel)
+{
+    cancelled = userPressedCancel;
+    finished = true;
+}
+
+bool DownloadNewVersionThread::runModally()
+{
+    launchThread (juce::Thread::Priority::normal);
+    auto* messageManager = juce::MessageManager::getInstance();
+
+    // The framework's runThread spins for ever once the message loop has been
+    // told to quit, as the window's timer then never fires again. Here a quit
+    // ends the run as a Cancel does, and the thread is waited for, never killed.
+    while (! finished)
+    {
+        if (! messageManager->runDispatchLoopUntil (5))
+        {
+            getAlertWindow()->exitModalState (0);
+            getAlertWindow()->setVisible (false);
+            signalThreadShouldExit();
+
+            while (! waitForThreadToExit (100))
+            {
+            }
+
+            return false;
+        }
+    }
+
+    return ! cancelled;
+}
+
 void DownloadNewVersionThread::performDownload (const juce::URL& url, const juce::String& extraHeaders,
                                                 const juce::File& targetFolder)
 {
     DownloadNewVersionThread thread (url, extraHeaders, targetFolder);
 
-    if (! thread.runThread (juce::Thread::Priority::normal))
+    if (! thread.runModally())
         return;
 
     if (thread.result.failed())

@@ -11,6 +11,11 @@ public:
     ~DownloadNewVersionThread() override;
 
     void run() override;
+    void threadComplete (bool userPressedCancel) override;
+
+    // Shows the window and runs the thread behind it until it ends, is
+    // cancelled or the program quits; false unless it ended by itself.
+    bool runModally();
 
     // Appends the package to dest, following up to five 302 answers by hand;
     // url ends as the last address reached.
@@ -36,5 +41,7 @@ public:
     juce::File targetFolder;
 
 private:
+    bool finished = false, cancelled = false;
+
     JUCE_DECLARE_NON_COPYABLE (DownloadNewVersionThread)
 };

@@ -1,6 +1,7 @@
 #include "RelaunchTimer.h"
 
 #include "ProcessLauncher.h"
+#include "QuitHandling.h"
 
 RelaunchTimer::RelaunchTimer (const juce::File& f)
     : folder (f)
@@ -17,7 +18,7 @@ void RelaunchTimer::timerCallback()
 {
     stopTimer();
     const auto executable = folder.getChildFile ("Flintmoor.exe");
-    juce::JUCEApplicationBase::quit();
+    platform::quitMessageLoop();
 
     if (executable.exists())
         platform::startExecutable (executable);
