@@ -21,8 +21,7 @@ void setProgressWindowKeys (juce::AlertWindow& window)
     {
         if (auto* button = dynamic_cast<juce::Button*> (child))
         {
-            // A focused button would take Return itself, before the window.
-            button->setWantsKeyboardFocus (false);
+            // The button holds the focus and would take Return itself.
             button->addKeyListener (&returnSwallower);
             button->clearShortcuts();
             button->addShortcut (juce::KeyPress (juce::KeyPress::escapeKey));
