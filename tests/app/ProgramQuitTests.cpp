@@ -11,7 +11,7 @@
 namespace
 {
 enum class Road { closeRequest, terminate };
-enum class Situation { transferWindow, downloadWindow, question, resultBox };
+enum class Situation { transferWindow, downloadWindow, question, resultBox, updateQuestion };
 
 struct QuitCase
 {
@@ -136,6 +136,14 @@ TEST_P (QuitWhileOpen, EndsTheProgramAndWhatRuns)
             break;
         }
 
+        case Situation::updateQuestion:
+            // The check asks in a loop of its own, inside the menu's command.
+            listPackageAt ("/p.zip");
+            program = launchChecking();
+            ASSERT_TRUE (findMainWindow (*program)) << program->output();
+            ASSERT_TRUE (windowShown ("^Updates tips$", true)) << program->output();
+            break;
+
         case Situation::downloadWindow:
         case Situation::resultBox:
         {
@@ -184,7 +192,8 @@ INSTANTIATE_TEST_SUITE_P (Roads, QuitWhileOpen, ::testing::Values (
     QuitCase { "downloadWindowCloseRequest", Situation::downloadWindow, Road::closeRequest },
     QuitCase { "downloadWindowTerminate", Situation::downloadWindow, Road::terminate },
     QuitCase { "questionCloseRequest", Situation::question, Road::closeRequest },
-    QuitCase { "resultBoxTerminate", Situation::resultBox, Road::terminate }),
+    QuitCase { "resultBoxTerminate", Situation::resultBox, Road::terminate },
+    QuitCase { "updateQuestionCloseRequest", Situation::updateQuestion, Road::closeRequest }),
     [] (const auto& p) { return std::string (p.param.name); });
 
 // The batch file takes over and the program ends by itself: nothing moves
