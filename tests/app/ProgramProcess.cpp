@@ -153,6 +153,11 @@ juce::Rectangle<int> x11::geometry (const juce::String& windowId)
     return r;
 }
 
+juce::String x11::focusedWindow()
+{
+    return run ({ "xdotool", "getwindowfocus" }).trim();
+}
+
 void x11::click (juce::Point<int> p)
 {
     run ({ "xdotool", "mousemove", "--sync", juce::String (p.x), juce::String (p.y), "click", "1" });

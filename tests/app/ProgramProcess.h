@@ -39,6 +39,7 @@ namespace x11
     // Ids of the windows whose title matches the regular expression.
     juce::StringArray findWindows (const juce::String& titlePattern);
     juce::Rectangle<int> geometry (const juce::String& windowId);
+    juce::String focusedWindow();
     void click (juce::Point<int> screenPoint);
     void type (const juce::String& text);
     void key (const juce::String& keys, int repeat = 1);
