@@ -3,10 +3,13 @@
 #include "AppInfo.h"
 #include "Log.h"
 #include "MainComponent.h"
+#include "QuitAfterModals.h"
+#include "QuitHandling.h"
 #include "UiTypeface.h"
 
 ArvikApplication::~ArvikApplication()
 {
+    quitAfterModals.reset();
     mainWindow.reset();
 }
 
@@ -28,21 +31,29 @@ bool ArvikApplication::moreThanOneInstanceAllowed()
 void ArvikApplication::initialise (const juce::String&)
 {
     applyUiTypeface();
+    platform::installQuitHandling ([this] { systemRequestedQuit(); });
     mainWindow = std::make_unique<MainWindow> (getApplicationName());
 }
 
 void ArvikApplication::shutdown()
 {
+    quitAfterModals.reset();
     mainWindow.reset();
+    platform::removeQuitHandling();
 }
 
 void ArvikApplication::anotherInstanceStarted (const juce::String&)
 {
 }
 
+// Every road of a quit comes here: the close button, File > Exit, the
+// window manager's close request and SIGINT or SIGTERM.
 void ArvikApplication::systemRequestedQuit()
 {
-    quit();
+    if (quitAfterModals == nullptr)
+        quitAfterModals = std::make_unique<QuitAfterModals>();
+
+    quitAfterModals->request();
 }
 
 ArvikApplication::MainWindow::MainWindow (const juce::String& name)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuitAfterModals.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <memory>
@@ -32,6 +34,7 @@ public:
 
 private:
     std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<QuitAfterModals> quitAfterModals;
 };
 
 // The framework's application factory.

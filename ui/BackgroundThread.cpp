@@ -1,11 +1,13 @@
 #include "BackgroundThread.h"
 
 #include "MyMsg.h"
+#include "ProgressWindowKeys.h"
 
 BackgroundThread::BackgroundThread (juce::MessageListener* ownerToUse)
     : juce::ThreadWithProgressWindow (TRANS ("Progress"), true, true, 10000, TRANS ("Cancel"), nullptr)
 {
     setStatusMessage (TRANS ("Wait..."));
+    setProgressWindowKeys (*getAlertWindow());
     owner = ownerToUse;
 }
 

@@ -6,6 +6,7 @@
 #include "Log.h"
 #include "ProcessLauncher.h"
 #include "RequestDeadline.h"
+#include "QuitHandling.h"
 
 namespace
 {
@@ -147,7 +148,7 @@ int CheckNewSofyVersion::downloadAndInstall (const juce::URL& url)
         if (platform::startBatchFile (batchFile))
         {
             writeLog ("autoUpdate.bat open succeed!");
-            juce::JUCEApplicationBase::quit();
+            platform::quitMessageLoop();
             return 0;
         }
 

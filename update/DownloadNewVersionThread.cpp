@@ -2,6 +2,7 @@
 
 #include "LabelTables.h"
 #include "PackageUnpacker.h"
+#include "ProgressWindowKeys.h"
 #include "RelaunchTimer.h"
 
 namespace
@@ -23,6 +24,7 @@ DownloadNewVersionThread::DownloadNewVersionThread (const juce::URL& u, const ju
     // the bar reads the value on the message thread without a lock.
     setProgress (-1.0);
     addListener (this);
+    setProgressWindowKeys (*getAlertWindow());
 }
 
 // The thread returns within about a second of the request to exit, so it is
@@ -181,12 +183,45 @@ juce::Result DownloadNewVersionThread::install (const juce::MemoryBlock& data, c
     return juce::Result::ok();
 }
 
+void DownloadNewVersionThread::threadComplete (bool userPressedCancel)
+{
+    cancelled = userPressedCancel;
+    finished = true;
+}
+
+bool DownloadNewVersionThread::runModally()
+{
+    launchThread (juce::Thread::Priority::normal);
+    auto* messageManager = juce::MessageManager::getInstance();
+
+    // The framework's runThread spins for ever once the message loop has been
+    // told to quit, as the window's timer then never fires again. Here a quit
+    // ends the run as a Cancel does, and the thread is waited for, never killed.
+    while (! finished)
+    {
+        if (! messageManager->runDispatchLoopUntil (5))
+        {
+            getAlertWindow()->exitModalState (0);
+            getAlertWindow()->setVisible (false);
+            signalThreadShouldExit();
+
+            while (! waitForThreadToExit (100))
+            {
+            }
+
+            return false;
+        }
+    }
+
+    return ! cancelled;
+}
+
 void DownloadNewVersionThread::performDownload (const juce::URL& url, const juce::String& extraHeaders,
                                                 const juce::File& targetFolder)
 {
     DownloadNewVersionThread thread (url, extraHeaders, targetFolder);
 
-    if (! thread.runThread (juce::Thread::Priority::normal))
+    if (! thread.runModally())
         return;
 
     if (thread.result.failed())

@@ -16,6 +16,11 @@ public:
     ~DownloadNewVersionThread() override;
 
     void run() override;
+    void threadComplete (bool userPressedCancel) override;
+
+    // Shows the window and runs the thread behind it until it ends, is
+    // cancelled or the program quits; false unless it ended by itself.
+    bool runModally();
 
     // Appends the package to dest, following up to five 302 answers by hand;
     // url ends as the last address reached. A request to the thread to exit
@@ -52,6 +57,7 @@ private:
     void exitSignalSent() override;
 
     AbortableRequest request;
+    bool finished = false, cancelled = false;
 
     JUCE_DECLARE_NON_COPYABLE (DownloadNewVersionThread)
 };

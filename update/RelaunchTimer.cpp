@@ -2,6 +2,7 @@
 
 #include "NewFile.h"
 #include "ProcessLauncher.h"
+#include "QuitHandling.h"
 
 RelaunchTimer::RelaunchTimer (const juce::File& f)
     : folder (f)
@@ -18,7 +19,7 @@ void RelaunchTimer::timerCallback()
 {
     stopTimer();
     const auto executable = folder.getChildFile ("Flintmoor.exe");
-    juce::JUCEApplicationBase::quit();
+    platform::quitMessageLoop();
 
     // Only a plain file inside the folder, never what a link points to.
     if (platform::isPlainFile (executable) && ! folder.isSymbolicLink())

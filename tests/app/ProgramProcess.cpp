@@ -27,17 +27,22 @@ bool ProgramProcess::privateLockDirsWork()
     return works;
 }
 
-ProgramProcess::ProgramProcess (const juce::File& workDir, const juce::File& lockDir)
+ProgramProcess::ProgramProcess (const juce::File& workDir, const juce::File& lockDir, const juce::StringArray& command)
     : log (workDir.getChildFile ("program.log"))
 {
-    const auto exe = juce::String (FLINT_PROGRAM_PATH);
+    const auto program = command.isEmpty() ? juce::StringArray { FLINT_PROGRAM_PATH } : command;
     juce::StringArray args;
 
     if (privateLockDirsWork())
-        args = { "unshare", "-m", "sh", "-c", "mount --bind \"$0\" /var/tmp && exec \"$1\"",
-                 lockDir.getFullPathName(), exe };
+    {
+        args = { "unshare", "-m", "sh", "-c", "mount --bind \"$0\" /var/tmp && exec \"$@\"",
+                 lockDir.getFullPathName() };
+        args.addArray (program);
+    }
     else
-        args = { exe };
+    {
+        args = program;
+    }
 
     std::vector<const char*> argv;
 
@@ -110,6 +115,12 @@ void ProgramProcess::interrupt()
         ::kill (pid, SIGINT);
 }
 
+void ProgramProcess::terminate()
+{
+    if (isRunning())
+        ::kill (pid, SIGTERM);
+}
+
 juce::String ProgramProcess::output() const
 {
     return log.loadFileAsString();
@@ -140,6 +151,11 @@ juce::Rectangle<int> x11::geometry (const juce::String& windowId)
     }
 
     return r;
+}
+
+juce::String x11::focusedWindow()
+{
+    return run ({ "xdotool", "getwindowfocus" }).trim();
 }
 
 void x11::click (juce::Point<int> p)

@@ -9,16 +9,18 @@
 // machine; where the system allows (root), each test gives its copies a
 // private /var/tmp, so that tests and other runs of the program on the same
 // machine do not count as another copy. Output goes to program.log there.
+// command, when given, runs instead of the program (executable and arguments).
 class ProgramProcess
 {
 public:
-    ProgramProcess (const juce::File& workDir, const juce::File& lockDir);
+    ProgramProcess (const juce::File& workDir, const juce::File& lockDir, const juce::StringArray& command = {});
     ~ProgramProcess();
 
     bool isRunning();
     // The exit code, minus the signal that ended it, or INT_MIN on time-out.
     int waitForExit (int timeoutMs);
-    void interrupt();       // SIGINT: the framework's quit, as Ctrl-C
+    void interrupt();       // SIGINT, as Ctrl-C
+    void terminate();       // SIGTERM, as a shutdown or kill without options
     juce::String output() const;
 
     static bool privateLockDirsWork();
@@ -37,6 +39,7 @@ namespace x11
     // Ids of the windows whose title matches the regular expression.
     juce::StringArray findWindows (const juce::String& titlePattern);
     juce::Rectangle<int> geometry (const juce::String& windowId);
+    juce::String focusedWindow();
     void click (juce::Point<int> screenPoint);
     void type (const juce::String& text);
     void key (const juce::String& keys, int repeat = 1);
