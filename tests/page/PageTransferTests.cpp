@@ -6,6 +6,9 @@
 #include "LabelTables.h"
 #include "Settings.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace
 {
     const juce::Colour runningColour (0xff42a2c8), idleColour (0xff808080);
@@ -126,6 +129,16 @@ TEST_F (PageTransfer, LostPortEndsAsAStopAndIsListedAgainWhenItReturns)
 {
     startDevice ({ "--name", "ABCD1234", "--hangup-after-block", "0" });
     preparePage (device->hostPath());
+
+    // Held open, the terminal keeps its number after the device hangs up, so
+    // that no other pseudo-terminal on the machine takes it while the test
+    // looks for the port to go.
+    struct HeldOpen
+    {
+        int fd;
+        ~HeldOpen() { if (fd >= 0) ::close (fd); }
+    } const held { ::open (device->hostPath().toRawUTF8(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) };
+    ASSERT_GE (held.fd, 0);
     firmware = writeFile ("lost.dsb", dsb::makeFile ("ABCD1234", dsb::randomImage (500, 40)));
     page->getPathEditor().setText (firmware.getFullPathName(), true);
 
