@@ -131,6 +131,13 @@ juce::Result DownloadNewVersionThread::install (const juce::MemoryBlock& data, c
 juce::Result DownloadNewVersionThread::install (const juce::MemoryBlock& data, const juce::File& targetFolder,
                                                 const std::function<bool()>& shouldStop)
 {
+    return install (data, targetFolder, shouldStop,
+                    [] (const juce::File& from, const juce::File& to) { return from.moveFileTo (to); });
+}
+
+juce::Result DownloadNewVersionThread::install (const juce::MemoryBlock& data, const juce::File& targetFolder,
+                                                const std::function<bool()>& shouldStop, const FolderMove& moveFolder)
+{
     juce::MemoryInputStream input (data, false);
     juce::ZipFile zip (input);
 
@@ -167,14 +174,14 @@ juce::Result DownloadNewVersionThread::install (const juce::MemoryBlock& data, c
         if (oldFolder.exists())
             oldFolder = oldFolder.getNonexistentSibling();
 
-        if (! targetFolder.moveFileTo (oldFolder))
+        if (! moveFolder (targetFolder, oldFolder))
         {
             unzipTarget.deleteRecursively();
             return juce::Result::fail ("Could not remove the existing folder!");
         }
     }
 
-    if (! unzipTarget.moveFileTo (targetFolder))
+    if (! moveFolder (unzipTarget, targetFolder))
     {
         unzipTarget.deleteRecursively();
         return juce::Result::fail ("Could not overwrite the existing folder!");

@@ -36,6 +36,12 @@ public:
     static juce::Result install (const juce::MemoryBlock& data, const juce::File& targetFolder,
                                  const std::function<bool()>& shouldStop);
 
+    // As above, with the folder moves of the swap made by moveFolder (true
+    // when moved): a seam for tests.
+    using FolderMove = std::function<bool (const juce::File& from, const juce::File& to)>;
+    static juce::Result install (const juce::MemoryBlock& data, const juce::File& targetFolder,
+                                 const std::function<bool()>& shouldStop, const FolderMove& moveFolder);
+
     // Downloads and unpacks behind the modal window; shows a failure, or arms
     // the relaunch after a good unpack. Nothing after a Cancel.
     static void performDownload (const juce::URL& url, const juce::String& extraHeaders, const juce::File& targetFolder);
