@@ -4,7 +4,9 @@
 
 #include "DownloadNewVersionThread.h"
 
+#include <algorithm>
 #include <set>
+#include <string>
 
 namespace
 {
@@ -62,6 +64,34 @@ TEST_F (Install, NumbersTheOldFolderWhenItsNameIsTaken)
     EXPECT_EQ (markerIn (work ("app_old")), "earlier");
     EXPECT_EQ (markerIn (work ("app_old(2)")), "previous");
     EXPECT_EQ (entryNames (workFolder.get()), (juce::StringArray { "app", "app_old", "app_old(2)" }));
+}
+
+// The CRC-32s come from the package's directory, found behind a comment as
+// the framework finds it; a directory the framework reads past a damaged
+// record is refused, not guessed at.
+TEST_F (Install, TakesTheCrcsFromTheDirectoryTheFrameworkReads)
+{
+    const juce::String comment ("packed by hand");
+    auto withComment = newPackageZip();
+    static_cast<char*> (withComment.getData())[withComment.getSize() - 2] = (char) comment.length();
+    withComment.append (comment.toRawUTF8(), (size_t) comment.length());
+
+    auto damaged = newPackageZip();
+    auto* const begin = static_cast<char*> (damaged.getData());
+    auto* const end = begin + damaged.getSize();
+    const std::string signature ("PK\x01\x02");
+    auto* const first = std::search (begin, end, signature.begin(), signature.end());
+    auto* const second = std::search (first + 1, end, signature.begin(), signature.end());
+    ASSERT_NE (second, end);
+    *second = 'X';
+
+    EXPECT_TRUE (DownloadNewVersionThread::install (withComment, work ("app")).wasOk());
+    EXPECT_TRUE (holdsNewPackage (work ("app")));
+
+    EXPECT_EQ (DownloadNewVersionThread::install (damaged, work ("app")).getErrorMessage(),
+               "The package's directory is damaged");
+    EXPECT_TRUE (holdsNewPackage (work ("app")));
+    EXPECT_EQ (entryNames (workFolder.get()), juce::StringArray { "app" });
 }
 
 //==============================================================================
