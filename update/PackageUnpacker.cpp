@@ -207,6 +207,9 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const std::vector<juce
     if (root.isEmpty())
         return juce::Result::fail ("Failed to create target folder: " + folder.getFullPathName());
 
+    if (crcs.size() != (size_t) zip.getNumEntries())
+        return juce::Result::fail ("The package's directory is damaged");
+
     juce::HeapBlock<char> buffer (65536);
     juce::int64 total = 0;
 
@@ -235,7 +238,7 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const std::vector<juce
 
         const auto target = childOf (folder, entry.parts, entry.parts.size());
 
-        if (! isWithin (platform::resolvedPath (target.getParentDirectory()), root))
+        if (! isWithin (platform::resolvedPath (childOf (folder, entry.parts, entry.parts.size() - 1)), root))
             return outside (entry);
 
         platform::NewFile out;
