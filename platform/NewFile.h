@@ -28,6 +28,11 @@ namespace platform
     // (not a link, not a file). Its parent must exist.
     juce::Result makeRealFolder (const juce::File& folder);
 
+    // Creates folder new, failing when anything has its name already, a link
+    // that leads nowhere too. Its parent must exist.
+    enum class NewFolder { made, nameTaken, failed };
+    NewFolder makeNewFolder (const juce::File& folder);
+
     // The full path of an existing file or folder with every link resolved;
     // empty when it cannot be resolved.
     juce::String resolvedPath (const juce::File& file);

@@ -104,6 +104,14 @@ juce::Result platform::makeRealFolder (const juce::File& folder)
     return systemFailure (error);
 }
 
+platform::NewFolder platform::makeNewFolder (const juce::File& folder)
+{
+    if (::mkdir (folder.getFullPathName().toRawUTF8(), 0755) == 0)
+        return NewFolder::made;
+
+    return errno == EEXIST ? NewFolder::nameTaken : NewFolder::failed;
+}
+
 juce::String platform::resolvedPath (const juce::File& file)
 {
     char buffer[PATH_MAX];

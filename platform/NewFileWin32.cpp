@@ -138,6 +138,15 @@ juce::Result platform::makeRealFolder (const juce::File& folder)
     return systemFailure (error);
 }
 
+platform::NewFolder platform::makeNewFolder (const juce::File& folder)
+{
+    if (CreateDirectoryW (folder.getFullPathName().toWideCharPointer(), nullptr))
+        return NewFolder::made;
+
+    const auto error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? NewFolder::nameTaken : NewFolder::failed;
+}
+
 juce::String platform::resolvedPath (const juce::File& file)
 {
     const auto h = CreateFileW (file.getFullPathName().toWideCharPointer(), 0,

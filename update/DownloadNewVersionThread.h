@@ -31,10 +31,18 @@ public:
     // "<name>_old" (or the next free numbered name) once the new contents are
     // completely unpacked beside it. A package that does not unpack
     // completely leaves nothing behind; one that stops (shouldStop returned
-    // true) fails with "cancel".
+    // true) fails with "cancel". When the new contents cannot take the
+    // target's place, the old folder is moved back first; the message says
+    // where the previous contents are if that fails too.
     static juce::Result install (const juce::MemoryBlock& data, const juce::File& targetFolder);
     static juce::Result install (const juce::MemoryBlock& data, const juce::File& targetFolder,
                                  const std::function<bool()>& shouldStop);
+
+    // As above, with the folder moves of the swap made by moveFolder (true
+    // when moved): a seam for tests.
+    using FolderMove = std::function<bool (const juce::File& from, const juce::File& to)>;
+    static juce::Result install (const juce::MemoryBlock& data, const juce::File& targetFolder,
+                                 const std::function<bool()>& shouldStop, const FolderMove& moveFolder);
 
     // Downloads and unpacks behind the modal window; shows a failure, or arms
     // the relaunch after a good unpack. Nothing after a Cancel.

@@ -2,7 +2,9 @@
 
 #include "NewFile.h"
 
+#include <map>
 #include <set>
+#include <zlib.h>
 
 namespace
 {
@@ -18,16 +20,27 @@ namespace
         bool isFolder = false;
     };
 
-    // Names Windows takes for devices, whatever follows a dot.
+    // Names Windows takes for devices, whatever follows a dot. COM and LPT
+    // take the superscript digits too.
     bool isDeviceName (const juce::String& part)
     {
         const auto stem = part.upToFirstOccurrenceOf (".", false, false).trimEnd().toUpperCase();
 
-        if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
-            return true;
+        for (auto* device : { "CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$" })
+            if (stem == device)
+                return true;
+
+        const juce::String digits (juce::CharPointer_UTF8 ("0123456789\xc2\xb9\xc2\xb2\xc2\xb3"));
 
         return (stem.startsWith ("COM") || stem.startsWith ("LPT")) && stem.length() == 4
-            && juce::CharacterFunctions::isDigit (stem[3]);
+            && digits.containsChar (stem[3]);
+    }
+
+    // Windows drops a dot or a space at the end of a name, so the file would
+    // not be the one the package names.
+    bool endsUnkeepably (const juce::String& part)
+    {
+        return part.endsWithChar ('.') || part.endsWithChar (' ');
     }
 
     bool hasControlCharacter (const juce::String& text)
@@ -70,7 +83,7 @@ namespace
             if (part == "..")
                 return outside;
 
-            if (part.containsChar (':') || hasControlCharacter (part) || isDeviceName (part))
+            if (part.containsChar (':') || hasControlCharacter (part) || isDeviceName (part) || endsUnkeepably (part))
                 return juce::Result::fail ("Entry " + entry.name + " has a name that cannot be unpacked");
 
             entry.parts.add (part);
@@ -95,14 +108,33 @@ namespace
                                    + " (" + reason.getErrorMessage() + ")");
     }
 
-    // Folders are made one part at a time, each a real folder inside the last.
-    juce::Result makeFolders (const juce::File& folder, const juce::StringArray& parts, int count)
+    // The first count parts appended to folder's path as text: a part that
+    // starts with "~" is a name, not a home folder.
+    juce::File childOf (const juce::File& folder, const juce::StringArray& parts, int count)
     {
-        auto current = folder;
+        auto path = folder.getFullPathName();
 
         for (int i = 0; i < count; ++i)
+            path << juce::File::getSeparatorString() << parts[i];
+
+        return juce::File (path);
+    }
+
+    juce::Result outside (const Entry& entry)
+    {
+        return juce::Result::fail ("Entry " + entry.name + " is outside the target directory");
+    }
+
+    // Folders are made one part at a time, each a real folder inside the
+    // last, and each checked to lie inside root before it is made.
+    juce::Result makeFolders (const juce::File& folder, const juce::String& root, const Entry& entry, int count)
+    {
+        for (int i = 0; i < count; ++i)
         {
-            current = current.getChildFile (parts[i]);
+            if (! isWithin (platform::resolvedPath (childOf (folder, entry.parts, i)), root))
+                return outside (entry);
+
+            const auto current = childOf (folder, entry.parts, i + 1);
 
             if (platform::makeRealFolder (current).failed())
                 return juce::Result::fail ("Failed to create target folder: " + current.getFullPathName());
@@ -110,11 +142,22 @@ namespace
 
         return juce::Result::ok();
     }
+
+    juce::String hex (juce::uint32 value)
+    {
+        return juce::String::toHexString ((juce::int64) value).paddedLeft ('0', 8);
+    }
 }
 
-juce::Result PackageUnpacker::check (const juce::ZipFile& zip, juce::int64 maxBytes)
+juce::Result PackageUnpacker::check (const juce::ZipFile& zip, const std::vector<juce::uint32>& crcs, juce::int64 maxBytes)
 {
+    if (crcs.size() != (size_t) zip.getNumEntries())
+        return juce::Result::fail ("The package's directory is damaged");
+
+    // Windows takes names that differ only by case for one: every entry and
+    // every folder on its way is compared in upper case.
     std::set<juce::String> names;
+    std::map<juce::String, juce::String> spellings;
     juce::int64 total = 0;
 
     for (int i = 0; i < zip.getNumEntries(); ++i)
@@ -129,8 +172,21 @@ juce::Result PackageUnpacker::check (const juce::ZipFile& zip, juce::int64 maxBy
         if (entry.parts.isEmpty())
             continue;
 
-        if (! names.insert (entry.parts.joinIntoString ("/")).second)
-            return juce::Result::fail ("Entry " + entry.name + " is in the package twice");
+        const auto twice = juce::Result::fail ("Entry " + entry.name + " is in the package twice");
+
+        if (! names.insert (entry.parts.joinIntoString ("/").toUpperCase()).second)
+            return twice;
+
+        juce::String path;
+
+        for (auto& part : entry.parts)
+        {
+            path << (path.isEmpty() ? "" : "/") << part;
+            const auto known = spellings.emplace (path.toUpperCase(), path).first;
+
+            if (known->second != path)
+                return twice;
+        }
 
         total += zipEntry.uncompressedSize;
 
@@ -141,8 +197,8 @@ juce::Result PackageUnpacker::check (const juce::ZipFile& zip, juce::int64 maxBy
     return juce::Result::ok();
 }
 
-juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const juce::File& folder, juce::int64 maxBytes,
-                                      const std::function<bool()>& shouldStop)
+juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const std::vector<juce::uint32>& crcs, const juce::File& folder,
+                                      juce::int64 maxBytes, const std::function<bool()>& shouldStop)
 {
     const auto stopRequested = [&shouldStop] { return shouldStop != nullptr && shouldStop(); };
     const auto cancelled = juce::Result::fail ("cancel");
@@ -150,6 +206,9 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const juce::File& fold
 
     if (root.isEmpty())
         return juce::Result::fail ("Failed to create target folder: " + folder.getFullPathName());
+
+    if (crcs.size() != (size_t) zip.getNumEntries())
+        return juce::Result::fail ("The package's directory is damaged");
 
     juce::HeapBlock<char> buffer (65536);
     juce::int64 total = 0;
@@ -169,27 +228,18 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const juce::File& fold
         if (entry.parts.isEmpty())
             continue;
 
-        if (entry.isFolder)
-        {
-            const auto made = makeFolders (folder, entry.parts, entry.parts.size());
-
-            if (made.failed())
-                return made;
-
-            continue;
-        }
-
-        const auto made = makeFolders (folder, entry.parts, entry.parts.size() - 1);
+        const auto made = makeFolders (folder, root, entry, entry.parts.size() - (entry.isFolder ? 0 : 1));
 
         if (made.failed())
             return made;
 
-        auto target = folder;
-        for (auto& part : entry.parts)
-            target = target.getChildFile (part);
+        if (entry.isFolder)
+            continue;
 
-        if (! isWithin (platform::resolvedPath (target.getParentDirectory()), root))
-            return juce::Result::fail ("Entry " + entry.name + " is outside the target directory");
+        const auto target = childOf (folder, entry.parts, entry.parts.size());
+
+        if (! isWithin (platform::resolvedPath (childOf (folder, entry.parts, entry.parts.size() - 1)), root))
+            return outside (entry);
 
         platform::NewFile out;
         const auto created = out.create (target);
@@ -203,8 +253,10 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const juce::File& fold
             return juce::Result::fail ("Failed to open the zip file for reading");
 
         // The directory's sizes were checked; what an entry really holds
-        // is counted as it is written, since a directory can lie.
+        // is counted as it is written, since a directory can lie, and its
+        // CRC-32 computed, since a byte may have changed on the way.
         juce::int64 written = 0;
+        uLong crc = crc32 (0L, Z_NULL, 0);
 
         for (;;)
         {
@@ -229,11 +281,17 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const juce::File& fold
 
             if (wrote.failed())
                 return writeFailure (target, wrote);
+
+            crc = crc32 (crc, reinterpret_cast<const Bytef*> (buffer.get()), (uInt) count);
         }
 
         if (written != zipEntry.uncompressedSize)
             return juce::Result::fail ("Entry " + entry.name + " is damaged: it holds "
                                        + juce::String (written) + " of " + juce::String (zipEntry.uncompressedSize) + " bytes");
+
+        if ((juce::uint32) crc != crcs[(size_t) i])
+            return juce::Result::fail ("Entry " + entry.name + " is damaged: its CRC-32 is " + hex ((juce::uint32) crc)
+                                       + ", the package's directory gives " + hex (crcs[(size_t) i]));
 
         const auto timed = out.setModificationTime (zipEntry.fileTime);
 
