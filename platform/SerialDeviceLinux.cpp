@@ -73,12 +73,6 @@ namespace
         return r;
     }
 
-    bool passed (const timespec& deadline)
-    {
-        const auto r = remaining (deadline);
-        return r.tv_sec == 0 && r.tv_nsec == 0;
-    }
-
     void sleepUntil (const timespec& deadline)
     {
         while (clock_nanosleep (CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR)
@@ -385,9 +379,6 @@ namespace platform
             // yet"; whether the line has gone is for poll to tell.
             if (n == 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)))
             {
-                if (passed (deadline))
-                    return true;
-
                 const auto w = waitFor (h->fd, POLLOUT, deadline);
 
                 if (w == Wait::timedOut)
@@ -441,12 +432,10 @@ namespace platform
             bool failed = false;
 
             // With VMIN and VTIME at 0 a terminal reads 0 bytes for "nothing
-            // yet"; whether the line has gone is for poll to tell.
+            // yet"; whether the line has gone is for poll to tell, even when
+            // the time is up (poll then only looks).
             if (n == 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)))
             {
-                if (passed (deadline))
-                    return true;
-
                 const auto w = waitFor (h->fd, POLLIN, deadline);
 
                 if (w == Wait::timedOut)

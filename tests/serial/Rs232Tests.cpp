@@ -1,5 +1,6 @@
 #include "PtyPair.h"
 #include "Rs232.h"
+#include "SerialDevice.h"
 #include "SerialInfoLinux.h"
 #include "TempFolder.h"
 
@@ -414,6 +415,30 @@ TEST (Rs232HangUp, EachCallNoticesTheLineGone)
         pty.closeMaster();
         c.call (port);
         EXPECT_TRUE (port.isLost()) << c.what;
+    }
+}
+
+// A call whose time is up before the line answered (a loaded machine, or no
+// time-out at all) still learns that the line has gone.
+TEST (SerialLineHangUp, ACallWithNoTimeLeftNoticesTheLineGone)
+{
+    struct Case { const char* what; std::function<void (platform::SerialHandle)> call; };
+    const Case cases[] = {
+        { "write", [] (platform::SerialHandle h) { std::uint32_t n = 0; platform::writeSerial (h, "Q", 1, n); } },
+        { "read", [] (platform::SerialHandle h) { std::uint8_t b[16]; std::uint32_t n = 0; platform::readSerial (h, b, 16, n); } },
+    };
+
+    for (const auto& c : cases)
+    {
+        PtyPair pty;
+        int error = 0;
+        const auto h = platform::openSerial (pty.slavePath().c_str(), error);
+        ASSERT_NE (h, platform::invalidSerialHandle) << error;
+        ASSERT_TRUE (platform::setTimeouts (h, platform::SerialTimeouts {}));
+        pty.closeMaster();
+        c.call (h);
+        EXPECT_TRUE (platform::lineLost (h)) << c.what;
+        platform::closeSerial (h);
     }
 }
 
