@@ -85,10 +85,14 @@ TEST_P (PortPick, StartOpensThePortWhoseNameWasClicked)
     ASSERT_TRUE (runMessagesUntil ([&] { return portItems().contains (names[0]) && portItems().contains (names[2]); }, 20000))
         << portItems().joinIntoString (" ");
 
+    // A click before the X server shows the window would go past it.
+    ASSERT_TRUE (runMessagesUntil ([] { return ! x11::findWindows ("^page$").isEmpty(); }, 20000));
+
     // Other runs' links come before, between and after ours: entries are found by name.
     auto& box = page->getPortBox();
     x11::click (box.getScreenBounds().getCentre());
     ASSERT_TRUE (runMessagesUntil ([&] { return findListEntry (names[1]) != nullptr; }, 20000)) << "the port list did not open";
+    ASSERT_TRUE (runMessagesUntil ([] { return ! x11::findWindows ("^menu$").isEmpty(); }, 20000));
 
     unlinkPort (names[0]);
     ASSERT_TRUE (waitForARescan());
