@@ -42,7 +42,12 @@ namespace
         if (posix_spawnattr_init (&attributes) != 0)
             return false;
 
-        posix_spawnattr_setflags (&attributes, POSIX_SPAWN_SETSID);
+        // The signals this program holds back for its quit would stay
+        // blocked across the exec: the program started gets none blocked.
+        sigset_t none;
+        sigemptyset (&none);
+        posix_spawnattr_setsigmask (&attributes, &none);
+        posix_spawnattr_setflags (&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
 
         pid_t pid = 0;
         const auto error = posix_spawn (&pid, argv[0], nullptr, &attributes, argv.data(), environment.data());

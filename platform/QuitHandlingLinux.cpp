@@ -2,27 +2,47 @@
 
 #include <juce_events/juce_events.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/signalfd.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
-    // Written by the signal handler; read on the message thread.
+    sigset_t quitSignals()
+    {
+        sigset_t set;
+        sigemptyset (&set);
+        sigaddset (&set, SIGINT);
+        sigaddset (&set, SIGTERM);
+        return set;
+    }
+
+    // The held signals, read by a thread of ours.
+    int signalFd = -1;
+    std::thread signalTaker;
+    // Ends the taking thread.
+    int stopPipe[2] = { -1, -1 };
+    // Written by the taking thread; read on the message thread.
     int signalPipe[2] = { -1, -1 };
     // Written once a quit is posted and never read: the loop finds it ready
     // at every level from then on.
     int wakePipe[2] = { -1, -1 };
 
     std::function<void()> quitSignalCallback;
-    struct sigaction previousInt {}, previousTerm {};
     bool installed = false;
 
-    void onSignal (int)
-    {
-        const char byte = 1;
-        [[maybe_unused]] const auto written = ::write (signalPipe[1], &byte, 1);
-    }
+    // Guards what the taking thread shares with the aborts' owners.
+    std::mutex signalLock;
+    bool quitSignalled = false;
+    std::vector<const std::function<void()>*> aborts;
 
     void closePipe (int (&fds)[2])
     {
@@ -34,6 +54,78 @@ namespace
             fd = -1;
         }
     }
+
+    [[noreturn]] void endAsTheDefaultActionDoes (int signalNumber)
+    {
+        struct sigaction action {};
+        action.sa_handler = SIG_DFL;
+        sigemptyset (&action.sa_mask);
+        ::sigaction (signalNumber, &action, nullptr);
+
+        sigset_t one;
+        sigemptyset (&one);
+        sigaddset (&one, signalNumber);
+        ::pthread_sigmask (SIG_UNBLOCK, &one, nullptr);
+        ::raise (signalNumber);
+        ::_exit (128 + signalNumber);
+    }
+
+    void takeSignals()
+    {
+        for (;;)
+        {
+            pollfd fds[2] = { { signalFd, POLLIN, 0 }, { stopPipe[0], POLLIN, 0 } };
+
+            if (::poll (fds, 2, -1) < 0)
+            {
+                if (errno == EINTR)
+                    continue;
+
+                return;
+            }
+
+            if (fds[1].revents != 0)
+                return;
+
+            signalfd_siginfo info {};
+
+            if (::read (signalFd, &info, sizeof (info)) != (ssize_t) sizeof (info))
+                continue;
+
+            {
+                const std::lock_guard<std::mutex> guard (signalLock);
+
+                if (quitSignalled)
+                    endAsTheDefaultActionDoes ((int) info.ssi_signo);
+
+                quitSignalled = true;
+
+                for (auto* abort : aborts)
+                    (*abort)();
+            }
+
+            const char byte = 1;
+            [[maybe_unused]] const auto written = ::write (signalPipe[1], &byte, 1);
+        }
+    }
+
+    void openPipes()
+    {
+        if (::pipe2 (stopPipe, O_CLOEXEC | O_NONBLOCK) != 0
+             || ::pipe2 (signalPipe, O_CLOEXEC | O_NONBLOCK) != 0
+             || ::pipe2 (wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        {
+            closePipe (stopPipe);
+            closePipe (signalPipe);
+            closePipe (wakePipe);
+        }
+    }
+}
+
+void platform::holdQuitSignals()
+{
+    const auto set = quitSignals();
+    ::pthread_sigmask (SIG_BLOCK, &set, nullptr);
 }
 
 void platform::installQuitHandling (std::function<void()> onQuitSignal)
@@ -41,12 +133,22 @@ void platform::installQuitHandling (std::function<void()> onQuitSignal)
     if (installed)
         return;
 
-    if (::pipe2 (signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
+    // Threads started from here on hold them too; the entry has seen to those before.
+    holdQuitSignals();
+    const auto set = quitSignals();
+    signalFd = ::signalfd (-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
 
-    if (::pipe2 (wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (signalFd >= 0)
+        openPipes();
+
+    // Nobody would take them: they keep their default action.
+    if (signalFd < 0 || wakePipe[0] < 0)
     {
-        closePipe (signalPipe);
+        if (signalFd >= 0)
+            ::close (signalFd);
+
+        signalFd = -1;
+        ::pthread_sigmask (SIG_UNBLOCK, &set, nullptr);
         return;
     }
 
@@ -66,13 +168,7 @@ void platform::installQuitHandling (std::function<void()> onQuitSignal)
     });
 
     juce::LinuxEventLoop::registerFdCallback (wakePipe[0], [] (int) {});
-
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset (&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction (SIGINT, &action, &previousInt);
-    ::sigaction (SIGTERM, &action, &previousTerm);
+    signalTaker = std::thread (takeSignals);
 }
 
 void platform::removeQuitHandling()
@@ -81,13 +177,44 @@ void platform::removeQuitHandling()
         return;
 
     installed = false;
-    ::sigaction (SIGINT, &previousInt, nullptr);
-    ::sigaction (SIGTERM, &previousTerm, nullptr);
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write (stopPipe[1], &byte, 1);
+    signalTaker.join();
+
     juce::LinuxEventLoop::unregisterFdCallback (signalPipe[0]);
     juce::LinuxEventLoop::unregisterFdCallback (wakePipe[0]);
+    ::close (signalFd);
+    signalFd = -1;
+    closePipe (stopPipe);
     closePipe (signalPipe);
     closePipe (wakePipe);
     quitSignalCallback = nullptr;
+
+    // What is left of the quit is not held up by another signal.
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset (&action.sa_mask);
+    ::sigaction (SIGINT, &action, nullptr);
+    ::sigaction (SIGTERM, &action, nullptr);
+    const auto set = quitSignals();
+    ::pthread_sigmask (SIG_UNBLOCK, &set, nullptr);
+}
+
+platform::AbortOnQuitSignal::AbortOnQuitSignal (std::function<void()> abortToUse)
+    : abort (std::move (abortToUse))
+{
+    const std::lock_guard<std::mutex> guard (signalLock);
+
+    if (quitSignalled)
+        abort();
+    else
+        aborts.push_back (&abort);
+}
+
+platform::AbortOnQuitSignal::~AbortOnQuitSignal()
+{
+    const std::lock_guard<std::mutex> guard (signalLock);
+    aborts.erase (std::remove (aborts.begin(), aborts.end(), &abort), aborts.end());
 }
 
 void platform::quitMessageLoop()

@@ -1,5 +1,6 @@
 // Serial lines on Windows: each function is the communications call it is named after.
 #include "SerialDevice.h"
+#include "SerialLostLineWin32.h"
 
 #ifndef NOMINMAX
  #define NOMINMAX
@@ -29,28 +30,11 @@ namespace
         return h != invalidSerialHandle && h->handle != INVALID_HANDLE_VALUE;
     }
 
-    // What a handle answers once its adapter has been unplugged.
-    bool isGoneError (DWORD error)
-    {
-        switch (error)
-        {
-            case ERROR_BAD_COMMAND:
-            case ERROR_DEVICE_NOT_CONNECTED:
-            case ERROR_OPERATION_ABORTED:
-            case ERROR_ACCESS_DENIED:
-            case ERROR_NOT_READY:            // Wine, for a line whose far end has closed
-                return true;
-
-            default:
-                return false;
-        }
-    }
-
     // Notes a failed call on an open handle; the error stays for the caller.
     void noteFailure (SerialHandle h, bool probe = true)
     {
         const auto error = GetLastError();
-        bool gone = isGoneError (error);
+        bool gone = isLostLineError (error);
 
         // A driver with fAbortOnError set aborts every call after a line error
         // (noise, a framing error) until the error is cleared: a line that
@@ -84,6 +68,29 @@ namespace
 
 namespace platform
 {
+    // What a handle answers once its adapter has been unplugged.
+    bool isLostLineError (unsigned long error)
+    {
+        constexpr unsigned long noSuchDevice = 433;   // ERROR_NO_SUCH_DEVICE, which mingw's headers lack
+
+
+        switch (error)
+        {
+            case ERROR_BAD_COMMAND:
+            case ERROR_DEVICE_NOT_CONNECTED:
+            case ERROR_OPERATION_ABORTED:
+            case ERROR_ACCESS_DENIED:
+            case ERROR_NOT_READY:            // Wine, for a line whose far end has closed
+            case ERROR_GEN_FAILURE:          // USB serial drivers other than FTDI's
+            case noSuchDevice:
+            case ERROR_DEVICE_REMOVED:
+                return true;
+
+            default:
+                return false;
+        }
+    }
+
     SerialHandle openSerial (const char* utf8Path, int& errorCode)
     {
         errorCode = 0;

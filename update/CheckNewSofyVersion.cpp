@@ -47,6 +47,7 @@ int CheckNewSofyVersion::checkForNewVersion (const juce::URL& listUrl, const juc
     bool answered = false;
     {
         const RequestDeadline deadline (request, listTimeoutMs);
+        const platform::AbortOnQuitSignal abortOnQuit ([&request] { request.abort(); });
         answered = request.open (listUrl, {}, listTimeoutMs, 5);
 
         // Read no more than the guarded reader accepts, and let it refuse

@@ -3,6 +3,7 @@
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -83,10 +84,13 @@ bool ProgramProcess::isRunning()
         return false;
 
     int s = 0;
+    rusage usage {};
 
-    if (::waitpid (pid, &s, WNOHANG) == pid)
+    if (::wait4 (pid, &s, WNOHANG, &usage) == pid)
     {
         reaped = true;
+        endedCpuMs = (double) (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
+                   + (double) (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
         status = WIFEXITED (s) ? WEXITSTATUS (s) : -WTERMSIG (s);
         return false;
     }
@@ -119,6 +123,58 @@ void ProgramProcess::terminate()
 {
     if (isRunning())
         ::kill (pid, SIGTERM);
+}
+
+void ProgramProcess::sendSignal (int signalNumber)
+{
+    if (isRunning())
+        ::kill (pid, signalNumber);
+}
+
+double ProgramProcess::cpuMs()
+{
+    if (! isRunning())
+        return endedCpuMs;
+
+    // Fields 14 and 15 after the name, which is in parentheses and may hold blanks.
+    const auto stat = juce::File ("/proc/" + juce::String (pid) + "/stat").loadFileAsString();
+    juce::StringArray fields;
+    fields.addTokens (stat.fromLastOccurrenceOf (")", false, false), " ", {});
+    fields.removeEmptyStrings();
+
+    if (fields.size() < 13)
+        return isRunning() ? 0.0 : endedCpuMs;
+
+    const auto ticks = fields[11].getLargeIntValue() + fields[12].getLargeIntValue();
+    return (double) ticks * 1000.0 / (double) ::sysconf (_SC_CLK_TCK);
+}
+
+std::uint64_t ProgramProcess::signalsBlockedInEveryThread() const
+{
+    std::uint64_t common = ~std::uint64_t { 0 };
+    int seen = 0;
+
+    for (const auto& task : juce::File ("/proc/" + juce::String (pid) + "/task").findChildFiles (juce::File::findDirectories, false))
+    {
+        juce::StringArray lines;
+        lines.addLines (task.getChildFile ("status").loadFileAsString());
+
+        for (const auto& line : lines)
+        {
+            if (line.startsWith ("SigBlk:"))
+            {
+                common &= (std::uint64_t) line.fromFirstOccurrenceOf (":", false, false).trim().getHexValue64();
+                ++seen;
+            }
+        }
+    }
+
+    return seen > 0 ? common : 0;
+}
+
+int ProgramProcess::threadCount() const
+{
+    return juce::File ("/proc/" + juce::String (pid) + "/task").getNumberOfChildFiles (juce::File::findDirectories);
 }
 
 juce::String ProgramProcess::output() const

@@ -2,6 +2,7 @@
 
 #include <juce_graphics/juce_graphics.h>
 
+#include <cstdint>
 #include <sys/types.h>
 
 // The built program as a child process, in a working directory of the
@@ -21,7 +22,17 @@ public:
     int waitForExit (int timeoutMs);
     void interrupt();       // SIGINT, as Ctrl-C
     void terminate();       // SIGTERM, as a shutdown or kill without options
+    void sendSignal (int signalNumber);
     juce::String output() const;
+
+    // User and system CPU time in ms: as /proc shows it while the program
+    // runs, the kernel's account of the whole life once it has ended.
+    double cpuMs();
+
+    // The signals that every thread of the running program blocks, as a
+    // mask with bit n - 1 for signal n; 0 when it cannot be read.
+    std::uint64_t signalsBlockedInEveryThread() const;
+    int threadCount() const;
 
     static bool privateLockDirsWork();
 
@@ -30,6 +41,7 @@ private:
     pid_t pid = -1;
     int status = 0;
     bool reaped = false;
+    double endedCpuMs = 0;
     JUCE_DECLARE_NON_COPYABLE (ProgramProcess)
 };
 

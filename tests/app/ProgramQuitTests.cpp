@@ -6,6 +6,8 @@
 #include "UpdateFixture.h"
 
 #include <climits>
+#include <csignal>
+#include <cstdint>
 #include <iostream>
 
 namespace
@@ -202,6 +204,89 @@ INSTANTIATE_TEST_SUITE_P (Roads, QuitWhileOpen, ::testing::Values (
     QuitCase { "resultBoxTerminate", Situation::resultBox, Road::terminate }),
     [] (const auto& p) { return std::string (p.param.name); });
 
+// A quit signal while the update list is slow to come: every thread of the
+// program holds the signal back, so that it interrupts no wait (one that is
+// retried at once would spin), and the fetch is given up for the quit rather
+// than waited out to its 10 s.
+struct SlowListCase
+{
+    const char* name;
+    const char* route;
+};
+
+class SignalDuringListFetch : public ProgramQuit, public ::testing::WithParamInterface<SlowListCase>
+{
+};
+
+TEST_P (SignalDuringListFetch, EndsTheProgramSoonWithoutSpinning)
+{
+    const auto listPath = juce::String ("/Uploadfiles/file/apx/urlapp.xml");
+    server.setRoutes (juce::String ("{\"") + listPath + "\": " + GetParam().route + "}");
+
+    auto program = launchChecking();
+    ASSERT_TRUE (server.waitForRequest (listPath, 30000)) << program->output();
+    juce::Thread::sleep (1000);
+    ASSERT_TRUE (program->isRunning()) << program->output();
+
+    const std::uint64_t quitSignals = (1u << (SIGINT - 1)) | (1u << (SIGTERM - 1));
+    EXPECT_EQ (program->signalsBlockedInEveryThread() & quitSignals, quitSignals)
+        << program->threadCount() << " threads";
+
+    const auto cpuBefore = program->cpuMs();
+    const auto signalledAt = juce::Time::getMillisecondCounterHiRes();
+    program->terminate();
+
+    EXPECT_EQ (program->waitForExit (30000), 0) << program->output();
+    const auto took = juce::Time::getMillisecondCounterHiRes() - signalledAt;
+    const auto cpu = program->cpuMs() - cpuBefore;
+    std::cout << "ended " << (int) took << " ms after SIGTERM, " << (int) cpu << " ms of CPU meanwhile" << std::endl;
+
+    // The fetch alone would have held on for 9 s more.
+    EXPECT_LT (took, 6000.0);
+    EXPECT_LT (cpu, 3000.0);
+}
+
+INSTANTIATE_TEST_SUITE_P (Lists, SignalDuringListFetch, ::testing::Values (
+    SlowListCase { "headersLate", R"({"body": "<updateList/>", "headerDelayMs": 60000})" },
+    SlowListCase { "bodySlow", R"({"body": "<updateList><updateFiles/></updateList>", "chunk": 1, "delayMs": 2000})" }),
+    [] (const auto& p) { return std::string (p.param.name); });
+
+// A second quit signal while the first one's quit is held up by a modal
+// window that does not close ends the program at once, as the signal's
+// default action does.
+struct SecondSignalCase
+{
+    const char* name;
+    int first, second;
+};
+
+class SecondSignal : public Program, public ::testing::WithParamInterface<SecondSignalCase>
+{
+};
+
+TEST_P (SecondSignal, EndsAHeldUpQuitAtOnce)
+{
+    const auto& c = GetParam();
+    auto program = launch ({ FLINT_PROGRAM_WITH_STUCK_WINDOW_PATH });
+    ASSERT_TRUE (findMainWindow (*program)) << program->output();
+    ASSERT_TRUE (windowShown ("^Stuck$", true)) << program->output();
+
+    program->sendSignal (c.first);
+    ASSERT_TRUE (waitFor ([&] { return program->output().contains ("stuck window ended"); }, 30000)) << program->output();
+    ASSERT_TRUE (program->isRunning()) << "the quit was not held up: " << program->output();
+
+    program->sendSignal (c.second);
+    const auto signalledAt = juce::Time::getMillisecondCounterHiRes();
+    EXPECT_EQ (program->waitForExit (15000), -c.second) << program->output();
+    std::cout << "ended " << (int) (juce::Time::getMillisecondCounterHiRes() - signalledAt) << " ms after the second signal" << std::endl;
+}
+
+INSTANTIATE_TEST_SUITE_P (Signals, SecondSignal, ::testing::Values (
+    SecondSignalCase { "terminateTwice", SIGTERM, SIGTERM },
+    SecondSignalCase { "interruptTwice", SIGINT, SIGINT },
+    SecondSignalCase { "interruptThenTerminate", SIGINT, SIGTERM }),
+    [] (const auto& p) { return std::string (p.param.name); });
+
 // The batch file takes over and the program ends by itself: nothing moves
 // the pointer or presses a key once the download has been accepted.
 TEST_F (ProgramQuit, TheBatchFileTakesOverAndTheProgramEndsWithoutInput)
@@ -221,5 +306,24 @@ TEST_F (ProgramQuit, TheBatchFileTakesOverAndTheProgramEndsWithoutInput)
     ASSERT_TRUE (waitForFile (batchRan, 60000)) << program->output();
     EXPECT_EQ (program->waitForExit (10000), 0) << program->output() << "\nlog:\n" << logText();
     EXPECT_TRUE (logText().contains ("autoUpdate.bat open succeed!"));
+}
+
+// Without the batch file's helpers the program quits and starts the
+// package's Flintmoor.exe: with no signal blocked, whatever this program
+// held back. Its first line hands it straight to the probe, no shell between.
+TEST_F (ProgramQuit, TheRelaunchedProgramStartsWithNoSignalBlocked)
+{
+    const auto mask = work ("signal-mask");
+    server.serve ("p.zip", makeZip ({ { "Flintmoor.exe", juce::String ("#!") + FLINT_SIGNAL_MASK_PROBE_PATH + "\n" } }));
+    listPackageAt ("/p.zip");
+
+    auto program = launchChecking();
+    ASSERT_TRUE (findMainWindow (*program)) << program->output();
+    ASSERT_TRUE (acceptDownload()) << program->output();
+
+    ASSERT_TRUE (waitForFile (mask, 60000)) << program->output();
+    EXPECT_EQ (program->waitForExit (10000), 0) << program->output();
+    EXPECT_EQ (mask.loadFileAsString().fromFirstOccurrenceOf (":", false, false).trim().getHexValue64(), 0)
+        << mask.loadFileAsString();
 }
 }

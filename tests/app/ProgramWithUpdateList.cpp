@@ -5,6 +5,7 @@
 #include "MainComponent.h"
 #include "MenusDemo.h"
 #include "ProcessLauncher.h"
+#include "QuitHandling.h"
 #include "UpdateListAddress.h"
 
 namespace
@@ -42,6 +43,7 @@ int main (int argc, char* argv[])
     checkAtStart = argc > 2 && juce::String (argv[2]) == "--check";
 
     platform::waitForRelaunchingProgram();
+    platform::holdQuitSignals();
     juce::JUCEApplicationBase::createInstance = [] () -> juce::JUCEApplicationBase* { return new ApplicationWithUpdateList(); };
     const char* programName[] = { argv[0] };
     return juce::JUCEApplicationBase::main (1, programName);

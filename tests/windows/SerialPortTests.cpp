@@ -3,6 +3,7 @@
 // second open of a port, so that case is for real Windows.
 #include "Bridge.h"
 #include "Rs232.h"
+#include "SerialLostLineWin32.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -289,6 +290,32 @@ TEST (WineRs232HangUp, AFarEndThatClosesIsALostLineAndSilenceIsNot)
     }
 
     EXPECT_TRUE (port.isLost());
+}
+
+// The codes with which calls on an unplugged adapter's handle fail, as the
+// USB serial drivers give them, and codes of a line that is still there.
+// Wine gives none but its own, so the codes are checked as the backend reads them.
+TEST (WineRs232HangUp, CodesOfAnUnpluggedAdapterAreALostLine)
+{
+    struct Case { const char* name; unsigned long error; bool lost; };
+    const Case cases[] = {
+        { "ERROR_BAD_COMMAND",          22,   true },
+        { "ERROR_DEVICE_NOT_CONNECTED", 1167, true },
+        { "ERROR_OPERATION_ABORTED",    995,  true },   // told from a line error by clearing it
+        { "ERROR_ACCESS_DENIED",        5,    true },
+        { "ERROR_NOT_READY",            21,   true },   // Wine, a far end that closed
+        { "ERROR_GEN_FAILURE",          31,   true },
+        { "ERROR_NO_SUCH_DEVICE",       433,  true },
+        { "ERROR_DEVICE_REMOVED",       1617, true },
+        { "ERROR_SUCCESS",              0,    false },
+        { "ERROR_INVALID_PARAMETER",    87,   false },  // a setting the driver refuses
+        { "ERROR_SEM_TIMEOUT",          121,  false },
+        { "ERROR_COUNTER_TIMEOUT",      1121, false },
+        { "ERROR_IO_PENDING",           997,  false },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (platform::isLostLineError (c.error), c.lost) << c.name << " (" << c.error << ")";
 }
 
 //==============================================================================

@@ -153,6 +153,12 @@ int PageDFU::fillComPorts()
 
 void PageDFU::timerCallback()
 {
+    // An open list shows the items it was opened with, and a click on one
+    // selects its id: rebuilt meanwhile, the ids would name other ports. The
+    // first rescan after the list has closed catches up.
+    if (portBox->isPopupActive())
+        return;
+
     if (readSerialPorts (scanPorts) == 0)
         return;
 
