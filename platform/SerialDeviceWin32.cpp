@@ -73,7 +73,6 @@ namespace platform
     {
         constexpr unsigned long noSuchDevice = 433;   // ERROR_NO_SUCH_DEVICE, which mingw's headers lack
 
-
         switch (error)
         {
             case ERROR_BAD_COMMAND:
