@@ -6,7 +6,7 @@
 #include "Log.h"
 #include "ProcessLauncher.h"
 #include "RequestDeadline.h"
-#include "QuitHandling.h"
+#include "QuitRequest.h"
 
 namespace
 {
@@ -148,7 +148,7 @@ int CheckNewSofyVersion::downloadAndInstall (const juce::URL& url)
         if (platform::startBatchFile (batchFile))
         {
             writeLog ("autoUpdate.bat open succeed!");
-            platform::quitMessageLoop();
+            requestApplicationQuit();
             return 0;
         }
 
