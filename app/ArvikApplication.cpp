@@ -38,6 +38,14 @@ void ArvikApplication::initialise (const juce::String&)
 void ArvikApplication::shutdown()
 {
     quitAfterModals.reset();
+
+    // A box can still open between the quit and the end of the loop (the
+    // worker's closing line, the hand-over's box once a download window has
+    // ended). Left to the framework's own shutdown, it is deleted after the
+    // timers its drop shadow uses on Windows, and the program crashes on its
+    // way out: the boxes are deleted here, while all is in place.
+    juce::ModalComponentManager::deleteInstance();
+
     mainWindow.reset();
     platform::removeQuitHandling();
 }

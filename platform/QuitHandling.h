@@ -15,7 +15,8 @@ namespace platform
     // program where it stands, so that a signal takes the same road as the
     // close button; one more while that quit is under way ends the program at
     // once, as the signal's default action does. Signals that came before
-    // count too.
+    // count too. On Windows, which has no such signals, the close and
+    // end-of-session messages to the program's windows call it instead.
     void installQuitHandling (std::function<void()> onQuitSignal);
 
     // Message thread, before the message manager goes. From then on a quit

@@ -1,5 +1,7 @@
 #include "AbortableRequest.h"
 
+#include "WebStreamRead.h"
+
 AbortableRequest::~AbortableRequest() = default;
 
 bool AbortableRequest::open (const juce::URL& url, const juce::String& extraHeaders, int connectionTimeoutMs,
@@ -44,7 +46,8 @@ int AbortableRequest::read (void* dest, int numBytes)
     if (! connected || aborted)
         return 0;
 
-    return stream->read (dest, numBytes);
+    const auto count = platform::readWebStream (*stream, dest, numBytes);
+    return aborted ? juce::jmax (0, count) : count;
 }
 
 void AbortableRequest::abort()

@@ -7,9 +7,11 @@
 #include <mutex>
 
 // HTTP GET requests, one at a time, that another thread can abort at any
-// moment: a connection being made or a read that waits for the server then
-// returns within about a second, whatever the server does, and no later
-// request is made.
+// moment; no later request is made. With curl a connection being made or a
+// read that waits for the server then returns within about a second,
+// whatever the server does. WinINet (Wine's at least) ends a blocked read
+// only at its receive time-out: who must not wait that long leaves the
+// request behind on a thread of its own (PackageFetch).
 class AbortableRequest
 {
 public:
@@ -24,7 +26,8 @@ public:
     const juce::StringPairArray& getResponseHeaders() const noexcept { return responseHeaders; }
     juce::int64 getTotalLength();   // -1 when the server named none
 
-    // Up to numBytes of the body; 0 at its end, on an error and after an abort.
+    // Up to numBytes of the body; 0 at its end and after an abort, -1 when
+    // the read failed (the body is then incomplete).
     int read (void* dest, int numBytes);
 
     // From any thread.

@@ -7,6 +7,7 @@
 #include "ProcessLauncher.h"
 #include "RequestDeadline.h"
 #include "QuitHandling.h"
+#include "QuitRequest.h"
 
 namespace
 {
@@ -149,7 +150,7 @@ int CheckNewSofyVersion::downloadAndInstall (const juce::URL& url)
         if (platform::startBatchFile (batchFile))
         {
             writeLog ("autoUpdate.bat open succeed!");
-            platform::quitMessageLoop();
+            requestApplicationQuit();
             return 0;
         }
 

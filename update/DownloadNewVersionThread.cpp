@@ -2,6 +2,7 @@
 
 #include "LabelTables.h"
 #include "NewFile.h"
+#include "PackageFetch.h"
 #include "PackageUnpacker.h"
 #include "ProgressWindowKeys.h"
 #include "RelaunchTimer.h"
@@ -9,9 +10,15 @@
 
 namespace
 {
-    constexpr int connectionTimeoutMs = 10000;
-    constexpr int maxRequests = 5;
-    constexpr int readStep = 8192;
+    // How often the window's text follows the bytes received, and how long
+    // an aborted fetch is given to end before it is left behind.
+    constexpr int statusStepMs = 50;
+    constexpr int abortWaitMs = 500;
+
+    // The request's time-out, which the framework gives WinINet as its
+    // receive time-out too; Wine's WinINet does not apply it there, and a
+    // read from a silent server would wait for ever.
+    constexpr int silenceLimitMs = 10000;
 }
 
 DownloadNewVersionThread::DownloadNewVersionThread (const juce::URL& u, const juce::String& headers,
@@ -25,7 +32,6 @@ DownloadNewVersionThread::DownloadNewVersionThread (const juce::URL& u, const ju
     // The bar shows activity without a fraction. Set before the thread runs:
     // the bar reads the value on the message thread without a lock.
     setProgress (-1.0);
-    addListener (this);
     setProgressWindowKeys (*getAlertWindow());
 }
 
@@ -35,14 +41,6 @@ DownloadNewVersionThread::~DownloadNewVersionThread()
 {
     signalThreadShouldExit();
     waitForThreadToExit (-1);
-    removeListener (this);
-}
-
-// Called on whichever thread asks this one to exit: a read waiting for the
-// server returns at once.
-void DownloadNewVersionThread::exitSignalSent()
-{
-    request.abort();
 }
 
 void DownloadNewVersionThread::run()
@@ -61,68 +59,49 @@ juce::Result DownloadNewVersionThread::download (juce::MemoryBlock& dest)
 {
     setStatusMessage ("Downloading...");
 
-    int statusCode = 302;
-    bool answered = false;
+    PackageFetch fetch (url, extraHeaders, packageLimit);
+    juce::int64 shown = 0;
 
-    // Redirects are followed here rather than by the framework, each answer
-    // seen with its own headers.
-    for (int attempt = 0; attempt < maxRequests; ++attempt)
+    const auto showReceived = [this, &fetch, &shown]
     {
-        answered = request.open (url, extraHeaders, connectionTimeoutMs, 0);
-        statusCode = request.getStatusCode();
+        const auto received = fetch.bytesReceived();
 
-        if (request.wasAborted())
-            return juce::Result::fail ("cancel");
+        if (received != shown)
+            setStatusMessage (TRANS ("Downloading...") + "  (" + juce::File::descriptionOfSizeInBytes (received) + ")");
 
-        if (! answered || statusCode != 302)
-            break;
+        shown = received;
+    };
 
-        const auto location = request.getResponseHeaders()["Location"];
-
-        if (location.isEmpty())
-            break;
-
-        url = juce::URL (location);
-    }
-
-    if (answered && statusCode == 200)
+    // A read the network holds up is not waited for: the fetch is aborted
+    // and left to end by itself, and what it brings is thrown away.
+    const auto giveUp = [&fetch] (const juce::Result& outcome)
     {
-        const auto tooLarge = juce::Result::fail ("The package is larger than "
-                                                  + juce::File::descriptionOfSizeInBytes (packageLimit)
-                                                  + ": " + url.toString (false));
+        fetch.abort();
+        fetch.waitForEnd (abortWaitMs);
+        return outcome;
+    };
 
-        if (request.getTotalLength() > packageLimit)
-            return tooLarge;
+    while (! fetch.waitForEnd (statusStepMs))
+    {
+        if (threadShouldExit())
+            return giveUp (juce::Result::fail ("cancel"));
 
-        juce::MemoryOutputStream out (dest, true);
-        juce::HeapBlock<char> buffer (readStep);
-        juce::int64 total = 0;
-
-        for (;;)
+        if (fetch.getSilentMs() > silenceLimitMs)
         {
-            if (threadShouldExit())
-                return juce::Result::fail ("cancel");
-
-            const auto count = request.read (buffer.get(), readStep);
-
-            if (request.wasAborted())
-                return juce::Result::fail ("cancel");
-
-            if (count <= 0)
-                return juce::Result::ok();
-
-            out.write (buffer.get(), (size_t) count);
-            total += count;
-
-            // A body without a length, or longer than its length said.
-            if (total > packageLimit)
-                return tooLarge;
-
-            setStatusMessage (TRANS ("Downloading...") + "  (" + juce::File::descriptionOfSizeInBytes (total) + ")");
+            url = fetch.getUrl();
+            return giveUp (fetch.failedDownload());
         }
+
+        showReceived();
     }
 
-    return juce::Result::fail ("Failed to download from: " + url.toString (false));
+    showReceived();
+    url = fetch.getUrl();
+
+    if (fetch.getResult().wasOk())
+        dest.append (fetch.getBody().getData(), fetch.getBody().getSize());
+
+    return fetch.getResult();
 }
 
 namespace

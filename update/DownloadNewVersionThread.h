@@ -1,15 +1,12 @@
 #pragma once
 
-#include "AbortableRequest.h"
-
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
 
 // Downloads an update package (a zip archive) and unpacks it into a target
 // folder on the thread of a modal progress window with a Cancel button.
-class DownloadNewVersionThread : public juce::ThreadWithProgressWindow,
-                                 private juce::Thread::Listener
+class DownloadNewVersionThread : public juce::ThreadWithProgressWindow
 {
 public:
     DownloadNewVersionThread (const juce::URL& url, const juce::String& extraHeaders, const juce::File& targetFolder);
@@ -24,7 +21,10 @@ public:
 
     // Appends the package to dest, following up to five 302 answers by hand;
     // url ends as the last address reached. A request to the thread to exit
-    // ends it within about a second, whatever the server does.
+    // ends it within about a second, whatever the server does (the request
+    // is then left to end by itself). A body cut off, by the server or by a
+    // failed read, and a server silent for 10 s, before its answer or
+    // within the body, fail as a download that did not come.
     juce::Result download (juce::MemoryBlock& dest);
 
     // Unpacks data into targetFolder. An existing target is kept as
@@ -62,9 +62,6 @@ public:
     juce::File targetFolder;
 
 private:
-    void exitSignalSent() override;
-
-    AbortableRequest request;
     bool finished = false, cancelled = false;
 
     JUCE_DECLARE_NON_COPYABLE (DownloadNewVersionThread)

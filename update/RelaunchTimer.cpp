@@ -2,7 +2,7 @@
 
 #include "NewFile.h"
 #include "ProcessLauncher.h"
-#include "QuitHandling.h"
+#include "QuitRequest.h"
 
 RelaunchTimer::RelaunchTimer (const juce::File& f)
     : folder (f)
@@ -19,7 +19,7 @@ void RelaunchTimer::timerCallback()
 {
     stopTimer();
     const auto executable = folder.getChildFile ("Flintmoor.exe");
-    platform::quitMessageLoop();
+    requestApplicationQuit();
 
     // Only a plain file inside the folder, never what a link points to.
     if (platform::isPlainFile (executable) && ! folder.isSymbolicLink())

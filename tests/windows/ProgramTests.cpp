@@ -5,6 +5,7 @@
 #include "MainComponent.h"
 #include "MessageLoop.h"
 #include "PageDFU.h"
+#include "ProgramProcess.h"
 #include "TempFolder.h"
 #include "UiTypeface.h"
 
@@ -40,79 +41,6 @@ int inkPixels (const juce::Image& image, juce::Rectangle<int> area)
 
     return ink;
 }
-
-int countProgramWindows()
-{
-    int count = 0;
-    EnumWindows ([] (HWND window, LPARAM counter) -> BOOL
-                 {
-                     wchar_t title[64] = {};
-                     GetWindowTextW (window, title, 64);
-
-                     if (IsWindowVisible (window) && wcscmp (title, windowTitle) == 0)
-                         ++*reinterpret_cast<int*> (counter);
-
-                     return TRUE;
-                 },
-                 reinterpret_cast<LPARAM> (&count));
-    return count;
-}
-
-bool waitUntil (const std::function<bool()>& condition, int timeoutMs = waitMs)
-{
-    const auto deadline = juce::Time::getMillisecondCounterHiRes() + timeoutMs;
-
-    while (! condition())
-    {
-        if (juce::Time::getMillisecondCounterHiRes() > deadline)
-            return condition();
-
-        Sleep (20);
-    }
-
-    return true;
-}
-
-// Flintmoor.exe as a process of its own, started in folder.
-class Program
-{
-public:
-    explicit Program (const juce::File& folder)
-    {
-        auto exe = bridge::linuxFile (FLINT_PROGRAM_PATH).getFullPathName();
-        auto commandLine = ("\"" + exe + "\"").toWideCharPointer();
-        std::wstring line (commandLine);
-        STARTUPINFOW startup {};
-        startup.cb = sizeof startup;
-
-        started = CreateProcessW (nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                  folder.getFullPathName().toWideCharPointer(), &startup, &info) != 0;
-    }
-
-    ~Program()
-    {
-        if (started && ! hasEnded (0))
-            TerminateProcess (info.hProcess, 1);
-
-        if (started)
-        {
-            CloseHandle (info.hThread);
-            CloseHandle (info.hProcess);
-        }
-    }
-
-    bool hasEnded (int timeoutMs) { return WaitForSingleObject (info.hProcess, (DWORD) timeoutMs) == WAIT_OBJECT_0; }
-
-    DWORD exitCode()
-    {
-        DWORD code = 0;
-        GetExitCodeProcess (info.hProcess, &code);
-        return code;
-    }
-
-    bool started = false;
-    PROCESS_INFORMATION info {};
-};
 }
 
 TEST (WineProgram, TheWindowListsTheComPortAndDrawsThePageWithItsLabels)
@@ -182,12 +110,12 @@ TEST (WineProgram, ASecondStartEndsAndLeavesOneWindow)
     TempFolder folder;
     ASSERT_EQ (countProgramWindows(), 0);
 
-    Program first (folder.get());
-    ASSERT_TRUE (first.started);
-    ASSERT_TRUE (waitUntil ([] { return countProgramWindows() == 1; })) << "the program opened no window";
+    ProgramProcess first (FLINT_PROGRAM_PATH, folder.get());
+    ASSERT_TRUE (first.started());
+    ASSERT_TRUE (waitUntil ([] { return countProgramWindows() == 1; }, waitMs)) << "the program opened no window";
 
-    Program second (folder.get());
-    ASSERT_TRUE (second.started);
+    ProgramProcess second (FLINT_PROGRAM_PATH, folder.get());
+    ASSERT_TRUE (second.started());
     EXPECT_TRUE (second.hasEnded (waitMs)) << "the second copy still runs";
     EXPECT_EQ (second.exitCode(), 0u);
     EXPECT_FALSE (first.hasEnded (0));
