@@ -3,6 +3,7 @@
 // one of the test's own, on a simulated device behind each of three links.
 #include "PageFixture.h"
 
+#include "AccessibleFind.h"
 #include "ProgramProcess.h"
 #include "Settings.h"
 
@@ -15,33 +16,6 @@ namespace
         const char* name;
         int clicked;    // 0 to 2, the ports in name order; port 0 is unplugged while the list is open
     };
-
-    // The entry of an open popup list that reads text; the list is a window of its own.
-    juce::Component* findListEntry (juce::Component& parent, const juce::String& text)
-    {
-        for (auto* child : parent.getChildren())
-        {
-            if (auto* handler = child->getAccessibilityHandler())
-                if (handler->getRole() == juce::AccessibilityRole::menuItem && handler->getTitle() == text)
-                    return child;
-
-            if (auto* found = findListEntry (*child, text))
-                return found;
-        }
-
-        return nullptr;
-    }
-
-    juce::Component* findListEntry (const juce::String& text)
-    {
-        auto& desktop = juce::Desktop::getInstance();
-
-        for (int i = 0; i < desktop.getNumComponents(); ++i)
-            if (auto* found = findListEntry (*desktop.getComponent (i), text))
-                return found;
-
-        return nullptr;
-    }
 
     // The page's rescan falls due within its 1000 ms, so it runs before a timer
     // of ours that falls due later: timers fire in the order they fall due.
@@ -91,14 +65,14 @@ TEST_P (PortPick, StartOpensThePortWhoseNameWasClicked)
     // Other runs' links come before, between and after ours: entries are found by name.
     auto& box = page->getPortBox();
     x11::click (box.getScreenBounds().getCentre());
-    ASSERT_TRUE (runMessagesUntil ([&] { return findListEntry (names[1]) != nullptr; }, 20000)) << "the port list did not open";
+    ASSERT_TRUE (runMessagesUntil ([&] { return openMenuItem (names[1]) != nullptr; }, 20000)) << "the port list did not open";
     ASSERT_TRUE (runMessagesUntil ([] { return ! x11::findWindows ("^menu$").isEmpty(); }, 20000));
 
     unlinkPort (names[0]);
     ASSERT_TRUE (waitForARescan());
     ASSERT_TRUE (box.isPopupActive());
 
-    auto* entry = findListEntry (names[c.clicked]);
+    auto* entry = openMenuItem (names[c.clicked]);
     ASSERT_NE (entry, nullptr) << "the open list no longer shows " << names[c.clicked];
     x11::click (entry->getScreenBounds().getCentre());
     ASSERT_TRUE (runMessagesUntil ([&] { return ! box.isPopupActive(); }, 20000)) << "the click did not close the list";

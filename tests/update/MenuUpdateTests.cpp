@@ -1,6 +1,7 @@
 // The whole road in the program's own window: Help > Check for updates...,
 // clicked with the pointer, finds a newer version on the local server,
 // downloads and unpacks it, and the relaunch starts the new program.
+#include "AccessibleFind.h"
 #include "BoxAnswerer.h"
 #include "MessageLoop.h"
 #include "UpdateFixture.h"
@@ -14,33 +15,6 @@
 
 namespace
 {
-juce::Component* withAccessibleTitle (juce::Component& root, const juce::String& title)
-{
-    for (auto* child : root.getChildren())
-    {
-        if (auto* handler = child->getAccessibilityHandler())
-            if (handler->getTitle() == title)
-                return child;
-
-        if (auto* found = withAccessibleTitle (*child, title))
-            return found;
-    }
-
-    return nullptr;
-}
-
-// An item of an open popup menu.
-juce::Component* openMenuItem (const juce::String& text)
-{
-    auto& desktop = juce::Desktop::getInstance();
-
-    for (int i = 0; i < desktop.getNumComponents(); ++i)
-        if (auto* item = withAccessibleTitle (*desktop.getComponent (i), text))
-            return item;
-
-    return nullptr;
-}
-
 class MenuUpdate : public UpdateFixture
 {
 protected:
