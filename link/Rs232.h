@@ -2,18 +2,20 @@
 
 #include "SerialDevice.h"
 
-#include <juce_gui_basics/juce_gui_basics.h>
+#include <juce_core/juce_core.h>
 
 #include <cstdint>
 
 // The worker's serial port: exclusive open with 1 ms time-outs at 8N1 and the
 // requested rate, writes in chunks of 32 bytes, reads what has arrived.
-// Used by the worker thread only, one call at a time.
-class cRs232 : public juce::Component
+// Used by the worker thread only, one call at a time. Not a window component:
+// the worker thread makes and deletes it, and a component may be touched on
+// the message thread only.
+class cRs232
 {
 public:
     cRs232();
-    ~cRs232() override;
+    virtual ~cRs232();
 
     // 0 opened; -1 path of 128 characters or more; the system's error code when
     // the device cannot be opened; -3 time-outs, -4 reading, -5 writing the line
