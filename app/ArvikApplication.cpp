@@ -6,6 +6,7 @@
 #include "QuitAfterModals.h"
 #include "QuitHandling.h"
 #include "UiTypeface.h"
+#include "WindowEvents.h"
 
 ArvikApplication::~ArvikApplication()
 {
@@ -30,6 +31,7 @@ bool ArvikApplication::moreThanOneInstanceAllowed()
 
 void ArvikApplication::initialise (const juce::String&)
 {
+    platform::handleQueuedWindowEvents();
     applyUiTypeface();
     platform::installQuitHandling ([this] { systemRequestedQuit(); });
     mainWindow = std::make_unique<MainWindow> (getApplicationName());

@@ -1,4 +1,5 @@
 #include "ArvikApplication.h"
+#include "DetachedThreads.h"
 #include "ProcessLauncher.h"
 #include "QuitHandling.h"
 
@@ -7,5 +8,5 @@ int main (int argc, char* argv[])
     platform::waitForRelaunchingProgram();
     platform::holdQuitSignals();
     juce::JUCEApplicationBase::createInstance = &createApplicationInstance;
-    return juce::JUCEApplicationBase::main (argc, (const char**) argv);
+    return platform::endProgram (juce::JUCEApplicationBase::main (argc, (const char**) argv));
 }

@@ -1,4 +1,5 @@
 #include "ArvikApplication.h"
+#include "DetachedThreads.h"
 #include "ProcessLauncher.h"
 
 #include <windows.h>
@@ -8,5 +9,5 @@ int WINAPI WinMain (HINSTANCE, HINSTANCE, LPSTR, int)
 {
     platform::waitForRelaunchingProgram();
     juce::JUCEApplicationBase::createInstance = &createApplicationInstance;
-    return juce::JUCEApplicationBase::main();
+    return platform::endProgram (juce::JUCEApplicationBase::main());
 }

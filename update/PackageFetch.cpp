@@ -1,6 +1,7 @@
 #include "PackageFetch.h"
 
 #include "AbortableRequest.h"
+#include "DetachedThreads.h"
 
 #include <atomic>
 #include <mutex>
@@ -132,8 +133,15 @@ struct PackageFetch::Job
 PackageFetch::PackageFetch (const juce::URL& url, const juce::String& extraHeaders, juce::int64 sizeLimit)
     : job (std::make_shared<Job> (url, extraHeaders, sizeLimit))
 {
-    // The thread holds the job as long as it runs, whoever else lets it go.
-    std::thread ([running = job] { running->run(); }).detach();
+    // The thread holds the job as long as it runs, whoever else lets it go,
+    // and counts as running until the job, and the request in it, are gone.
+    platform::detachedThreadStarted();
+    std::thread ([running = job]() mutable
+    {
+        running->run();
+        running.reset();
+        platform::detachedThreadEnded();
+    }).detach();
 }
 
 PackageFetch::~PackageFetch()
@@ -155,7 +163,13 @@ void PackageFetch::abort()
     if (job->abortRequested.exchange (true))
         return;
 
-    std::thread ([aborting = job] { aborting->request.abort(); }).detach();
+    platform::detachedThreadStarted();
+    std::thread ([aborting = job]() mutable
+    {
+        aborting->request.abort();
+        aborting.reset();
+        platform::detachedThreadEnded();
+    }).detach();
 }
 
 juce::int64 PackageFetch::bytesReceived() const noexcept

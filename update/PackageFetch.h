@@ -9,7 +9,8 @@
 // A read that the network holds up cannot always be ended from outside
 // (see AbortableRequest), so an aborted fetch that has not ended is left
 // behind: its thread owns all it touches, writes only into its own memory
-// and ends by itself, its result thrown away, or with the process.
+// and ends by itself, its result thrown away, or with the process, which
+// then ends before its static objects go (platform::endProgram).
 class PackageFetch
 {
 public:

@@ -61,7 +61,7 @@ protected:
 
         // Port box: focus it (its list opens; Escape closes it), then step to the device's port.
         // The list opens a moment after the click: keys sent before it would land in it.
-        ASSERT_TRUE (clickUntilShown (at (14 + 60 + 50, 30 + 10 + 12), menuWindow)) << "the port list did not open";
+        ASSERT_TRUE (clickToShow (at (14 + 60 + 50, 30 + 10 + 12), menuWindow)) << "the port list did not open";
         x11::key ("Escape");
         ASSERT_TRUE (windowShown (menuWindow, false)) << "the port list did not close";
         x11::key ("Up", 20);
@@ -90,26 +90,12 @@ protected:
     // Before the links of the other window tests in the sorted port list.
     static constexpr const char* portFirst = "ttyFMP";
 
-    // Clicks until a window titled so shows. A loaded machine can leave the
-    // click unread in the program's X queue: a nudge of the pointer comes
-    // first, a second click only when the window is still missing after it.
-    static bool clickUntilShown (juce::Point<int> point, const juce::String& titlePattern, int timeoutMs = 30000)
+    // Clicks once and waits until a window titled so shows: the program
+    // handles the click without any further input.
+    static bool clickToShow (juce::Point<int> point, const juce::String& titlePattern, int timeoutMs = 30000)
     {
-        const auto end = juce::Time::getMillisecondCounterHiRes() + timeoutMs;
         x11::click (point);
-
-        for (int round = 1; juce::Time::getMillisecondCounterHiRes() < end; ++round)
-        {
-            if (windowShown (titlePattern, true, 5000))
-                return true;
-
-            if (round % 2 == 1)
-                x11::nudge (point);
-            else
-                x11::click (point);
-        }
-
-        return windowShown (titlePattern, true, 0);
+        return windowShown (titlePattern, true, timeoutMs);
     }
 
     // JUCE names the window of every popup menu, a combo box's list included, "menu".
@@ -124,7 +110,7 @@ protected:
     // the program is ready for it.
     static bool chooseFromMenu (juce::Point<int> title, juce::Point<int> item)
     {
-        if (! clickUntilShown (title, menuWindow))
+        if (! clickToShow (title, menuWindow))
             return false;
 
         juce::Thread::sleep (400);   // a menu ignores a click that comes too soon after it opened

@@ -219,12 +219,6 @@ void x11::click (juce::Point<int> p)
     run ({ "xdotool", "mousemove", "--sync", juce::String (p.x), juce::String (p.y), "click", "1" });
 }
 
-void x11::nudge (juce::Point<int> p)
-{
-    run ({ "xdotool", "mousemove", "--sync", juce::String (p.x + 1), juce::String (p.y),
-           "mousemove", "--sync", juce::String (p.x), juce::String (p.y) });
-}
-
 void x11::type (const juce::String& text)
 {
     run ({ "xdotool", "type", "--delay", "20", text });

@@ -53,9 +53,6 @@ namespace x11
     juce::Rectangle<int> geometry (const juce::String& windowId);
     juce::String focusedWindow();
     void click (juce::Point<int> screenPoint);
-    // Moves the pointer a pixel aside and back: input that wakes a program
-    // whose event loop has an X event queued but unread.
-    void nudge (juce::Point<int> screenPoint);
     void type (const juce::String& text);
     void key (const juce::String& keys, int repeat = 1);
     void screenshot (juce::Rectangle<int> area, const juce::File& png);

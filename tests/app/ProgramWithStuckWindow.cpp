@@ -3,6 +3,7 @@
 // would whose owner hangs, so that a quit waits for it for ever. The first
 // end prints "stuck window ended" on the output.
 #include "ArvikApplication.h"
+#include "DetachedThreads.h"
 #include "ProcessLauncher.h"
 #include "QuitHandling.h"
 
@@ -67,5 +68,5 @@ int main (int, char* argv[])
     platform::holdQuitSignals();
     juce::JUCEApplicationBase::createInstance = [] () -> juce::JUCEApplicationBase* { return new ApplicationWithStuckWindow(); };
     const char* programName[] = { argv[0] };
-    return juce::JUCEApplicationBase::main (1, programName);
+    return platform::endProgram (juce::JUCEApplicationBase::main (1, programName));
 }

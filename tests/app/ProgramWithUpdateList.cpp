@@ -2,6 +2,7 @@
 // first argument. With "--check" after it, it starts Help > Check for
 // updates... as soon as its window is up, as the menu bar does after a click.
 #include "ArvikApplication.h"
+#include "DetachedThreads.h"
 #include "MainComponent.h"
 #include "MenusDemo.h"
 #include "ProcessLauncher.h"
@@ -46,5 +47,5 @@ int main (int argc, char* argv[])
     platform::holdQuitSignals();
     juce::JUCEApplicationBase::createInstance = [] () -> juce::JUCEApplicationBase* { return new ApplicationWithUpdateList(); };
     const char* programName[] = { argv[0] };
-    return juce::JUCEApplicationBase::main (1, programName);
+    return platform::endProgram (juce::JUCEApplicationBase::main (1, programName));
 }

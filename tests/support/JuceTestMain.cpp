@@ -1,3 +1,5 @@
+#include "WindowEvents.h"
+
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -13,6 +15,10 @@ int main (int argc, char** argv)
     dlopen ("libX11.so.6", RTLD_LAZY);
 
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
+
+    // The windows of the tests take their events as the program's do.
+    if (juce::SystemStats::getEnvironmentVariable ("DISPLAY", {}).isNotEmpty())
+        platform::handleQueuedWindowEvents();
 
     ::testing::InitGoogleTest (&argc, argv);
     return RUN_ALL_TESTS();

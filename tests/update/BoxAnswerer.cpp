@@ -5,11 +5,9 @@ namespace
     // How long a box that no answer expects stays open.
     constexpr juce::uint32 unexpectedBoxMs = 5000;
 
-    // A box is clicked once it has been open this long, as a person would;
-    // a click that it did not take is given again after retryMs.
+    // A box is clicked once it has been open this long, as a person would.
+    // A click is given once: the program takes it without further input.
     constexpr juce::uint32 settleMs = 200;
-    constexpr juce::uint32 retryMs = 5000;
-    constexpr int maxRetries = 3;
 
     juce::TextButton* buttonWithText (juce::Component& box, const juce::String& text)
     {
@@ -90,20 +88,7 @@ void BoxAnswerer::timerCallback()
                                             : (clicked.getComponent() == nullptr || ! clicked->isShowing());
 
     if (! taken)
-    {
-        const auto now = juce::Time::getMillisecondCounter();
-
-        if (clickerRunning())
-            lastClickAt = now;
-        else if (now - lastClickAt > retryMs && retries < maxRetries && clickedTarget.getComponent() != nullptr)
-        {
-            ++retries;
-            clickAt (*clickedTarget, clickedWindowTitle);
-            lastClickAt = now;
-        }
-
         return;
-    }
 
     clicked = nullptr;
     clickDone = nullptr;
@@ -123,12 +108,8 @@ void BoxAnswerer::timerCallback()
         return;
 
     clicked = target;
-    clickedTarget = target;
     clickDone = next.done;
-    clickedWindowTitle = next.windowTitle;
-    retries = 0;
     clickAt (*target, next.windowTitle);
-    lastClickAt = juce::Time::getMillisecondCounter();
     pending.erase (pending.begin());
 }
 
@@ -172,11 +153,7 @@ bool BoxAnswerer::answerBox (juce::AlertWindow* box)
     {
         shown.push_back (describe (*box));
         clicked = box;
-        clickedTarget = button;
-        clickedWindowTitle = box->getName();
-        retries = 0;
         clickAt (*button, box->getName());
-        lastClickAt = juce::Time::getMillisecondCounter();
         pending.erase (pending.begin());
     }
 
@@ -218,7 +195,7 @@ juce::String BoxAnswerer::describeState() const
                                                                                         + "\" on \"" + pending.front().boxTitle + "\"");
 
     s << "; waiting for a click to take: " << (clicked.getComponent() != nullptr || clickDone != nullptr ? "yes" : "no")
-      << ", retries " << retries;
+      << (clickerRunning() ? " (being clicked)" : "");
 
     for (auto& b : shown)
         s << "\n  answered " << juce::String (juce::String (b.title) + ": " + b.message);

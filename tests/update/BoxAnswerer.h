@@ -37,8 +37,8 @@ public:
 
     // Queues a click on the component that find returns once it returns one
     // that is showing and ready (if given) holds. The click has taken when
-    // done holds (by default: the component is no longer showing); until then
-    // it is given again now and then. windowTitle, when given, names the
+    // done holds (by default: the component is no longer showing); the next
+    // click waits for that. windowTitle, when given, names the
     // window it is in, whose mapping the click waits for.
     void click (std::function<juce::Component*()> find, std::function<bool()> ready = {},
                 std::function<bool()> done = {}, const juce::String& windowTitle = {});
@@ -71,11 +71,8 @@ private:
 
     std::vector<Step> pending;
     std::vector<ShownBox> shown, closed;
-    juce::Component::SafePointer<juce::Component> clicked, clickedTarget;
+    juce::Component::SafePointer<juce::Component> clicked;
     std::function<bool()> clickDone;
-    juce::String clickedWindowTitle;
-    juce::uint32 lastClickAt = 0;
-    int retries = 0;
     juce::Component::SafePointer<juce::AlertWindow> waitingBox;
     juce::uint32 waitingSince = 0;
     std::vector<std::unique_ptr<juce::ChildProcess>> clickers;

@@ -5,6 +5,7 @@
 //   --start FILE PORT  chooses the firmware FILE and the PORT on the
 //                      firmware page and presses Start.
 #include "ArvikApplication.h"
+#include "DetachedThreads.h"
 #include "CheckNewSofyVersion.h"
 #include "MainComponent.h"
 #include "PageDFU.h"
@@ -93,5 +94,5 @@ int WINAPI WinMain (HINSTANCE, HINSTANCE, LPSTR, int)
 {
     platform::waitForRelaunchingProgram();
     juce::JUCEApplicationBase::createInstance = [] () -> juce::JUCEApplicationBase* { return new DrivenApplication(); };
-    return juce::JUCEApplicationBase::main();
+    return platform::endProgram (juce::JUCEApplicationBase::main());
 }
