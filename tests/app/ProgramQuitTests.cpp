@@ -128,10 +128,10 @@ TEST_P (QuitWhileOpen, EndsTheProgramAndWhatRuns)
         case Situation::transferWindow:
         case Situation::question:
         {
-            // A slow line makes the transfer last; a search answered only on
-            // its second attempt gives the file time to go before it is loaded.
+            // A slow line makes the transfer last; a device held back lets
+            // the file go before the transfer loads it.
             if (c.situation == Situation::question)
-                startDevice ({ "--name", "FLINT001", "--retry", "1", "--devices", "1" }, portFirst);
+                startDevice ({ "--name", "FLINT001", "--hold", "--devices", "1" }, portFirst);
             else
                 startDevice ({ "--name", "FLINT001", "--baud", "9600", "--devices", "1" }, portFirst);
 
@@ -142,7 +142,9 @@ TEST_P (QuitWhileOpen, EndsTheProgramAndWhatRuns)
 
             if (c.situation == Situation::question)
             {
+                ASSERT_TRUE (device->waitForEvent ("held device=1", 30000)) << program->output();
                 ASSERT_TRUE (firmware.deleteFile());
+                device->release();
                 ASSERT_TRUE (windowShown ("^Tips$", true)) << program->output();
             }
             else

@@ -27,10 +27,10 @@ protected:
 TEST_P (Quit, TakesTheSystemDownCleanly)
 {
     double quitTook = 0;
-    // A slow line makes the transfer last; a search answered only on its
-    // second attempt gives the file time to go before the transfer loads it.
+    // A slow line makes the transfer last; a device held back lets the file
+    // go before the transfer loads it.
     if (GetParam().situation == QuitCase::questionOpen)
-        startDevice ({ "--name", "FLINT001", "--retry", "1", "--devices", "1" });
+        startDevice ({ "--name", "FLINT001", "--hold", "--devices", "1" });
     else
         startDevice ({ "--name", "FLINT001", "--baud", "9600", "--devices", "1" });
 
@@ -46,9 +46,11 @@ TEST_P (Quit, TakesTheSystemDownCleanly)
             break;
 
         case QuitCase::questionOpen:
-            // The file goes as soon as Start has posted its jobs: the worker asks.
-            ASSERT_TRUE (runMessagesUntil ([&] { return page->getCurrentPort() == linkName; }, 10000));
+            // The worker polls, so it has Start's jobs: the file goes, then the
+            // device answers, and the transfer finds the file gone and asks.
+            ASSERT_TRUE (device->waitForEvent ("held device=1", 30000));
             ASSERT_TRUE (firmware.deleteFile());
+            device->release();
             ASSERT_NE (waitForAlertWith ("The file does not exist", 30000), nullptr);
             break;
 

@@ -149,6 +149,12 @@ bool SimDeviceProcess::isRunning()
     return true;
 }
 
+void SimDeviceProcess::release()
+{
+    if (isRunning())
+        ::kill (pid, SIGUSR1);
+}
+
 int SimDeviceProcess::stop()
 {
     if (! isRunning())

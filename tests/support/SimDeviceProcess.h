@@ -48,6 +48,9 @@ public:
     juce::File imageFile (int device) const;
     juce::MemoryBlock image (int device) const;
 
+    // Lets a device started with --hold announce itself ("released" follows).
+    void release();
+
     // Sends SIGTERM and waits; the exit code, or minus the signal that ended it.
     int stop();
 

@@ -163,6 +163,16 @@ namespace sim
             announced = false;
         }
 
+        // Held back: the test does what must come first, then lets it go.
+        if (options.hold)
+        {
+            if (! holdLogged)
+                log ("held device=" + std::to_string (device));
+
+            holdLogged = true;
+            return {};
+        }
+
         if (! announced)
         {
             announced = true;
@@ -324,6 +334,15 @@ namespace sim
         }
 
         return path;
+    }
+
+    void SimDevice::release()
+    {
+        if (! options.hold)
+            return;
+
+        options.hold = false;
+        log ("released device=" + std::to_string (device));
     }
 
     void SimDevice::lineClosed()

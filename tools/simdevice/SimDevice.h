@@ -29,6 +29,7 @@ namespace sim
         bool garbage = false;             // stray bytes before each reply
         int hangupAfterBlock = -1;        // close the line at the host's next word after the commit of this block
         bool xoff = false;                // one XOFF byte (0x13) in front of the first announcement
+        bool hold = false;                // no announcement until release() (SIGUSR1)
     };
 
     // What to send for one input; announcement marks "RR".
@@ -50,6 +51,9 @@ namespace sim
 
         // The host closed its end: whatever was going on is over.
         void lineClosed();
+
+        // Lets a device held back by the hold option announce itself.
+        void release();
 
         bool hangupDue() const noexcept { return hangup; }
         int deviceNumber() const noexcept { return device; }
@@ -84,5 +88,6 @@ namespace sim
         bool hangupArmed = false;
         bool hangup = false;
         bool xoffSent = false;
+        bool holdLogged = false;
     };
 }

@@ -51,6 +51,8 @@ namespace
         "  --hangup-after-block N  once the commit of block N is answered, close the line and exit\n"
         "                          as the host sends again\n"
         "  --xoff                  send one XOFF byte (0x13) just before the first announcement\n"
+        "  --hold                  answer no poll until SIGUSR1 comes (logs \"held\" at the first\n"
+        "                          poll, \"released\" then): the host waits while a test acts\n"
         "  --cooked                leave the host's end of the pseudo-terminal as a new terminal\n"
         "                          starts (echo, line editing, XON/XOFF flow control)\n"
         "Events, one a line, a word and key=value fields: announce, search, command, verify,\n"
@@ -64,11 +66,16 @@ namespace
     constexpr double splitGapMs = 0.5;
     constexpr int hungUpRetryMs = 10;
 
-    volatile sig_atomic_t stopRequested = 0;
+    volatile sig_atomic_t stopRequested = 0, releaseRequested = 0;
 
     void onStopSignal (int)
     {
         stopRequested = 1;
+    }
+
+    void onReleaseSignal (int)
+    {
+        releaseRequested = 1;
     }
 
     double nowMs()
@@ -164,6 +171,7 @@ namespace
             else if (arg == "--garbage")            s.device.garbage = true;
             else if (arg == "--hangup-after-block") s.device.hangupAfterBlock = (int) number (0, 65535);
             else if (arg == "--xoff")               s.device.xoff = true;
+            else if (arg == "--hold")               s.device.hold = true;
             else if (arg == "--cooked")             s.cooked = true;
             else if (arg == "--help" || arg == "-h") { std::fputs (usage, stdout); std::exit (0); }
             else if (arg == "--name")
@@ -376,10 +384,12 @@ int main (int argc, char** argv)
     sigaddset (&stopSignals, SIGTERM);
     sigaddset (&stopSignals, SIGINT);
     sigaddset (&stopSignals, SIGHUP);
+    sigaddset (&stopSignals, SIGUSR1);
     sigprocmask (SIG_BLOCK, &stopSignals, &waitMask);
     sigdelset (&waitMask, SIGTERM);
     sigdelset (&waitMask, SIGINT);
     sigdelset (&waitMask, SIGHUP);
+    sigdelset (&waitMask, SIGUSR1);
 
     struct sigaction action {};
     action.sa_handler = onStopSignal;
@@ -387,6 +397,8 @@ int main (int argc, char** argv)
     sigaction (SIGTERM, &action, nullptr);
     sigaction (SIGINT, &action, nullptr);
     sigaction (SIGHUP, &action, nullptr);
+    action.sa_handler = onReleaseSignal;
+    sigaction (SIGUSR1, &action, nullptr);
 
     const bool pseudoTerminal = settings.port.empty();
     std::string hostPath;
@@ -450,6 +462,12 @@ int main (int argc, char** argv)
 
     while (! stopRequested)
     {
+        if (releaseRequested)
+        {
+            releaseRequested = 0;
+            device.release();
+        }
+
         if (! hostOpen)
         {
             pollfd p { fd, 0, 0 };
