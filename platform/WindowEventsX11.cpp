@@ -7,14 +7,15 @@
 #include <X11/Xproto.h>
 
 #include <array>
-#include <cstdint>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <atomic>
 
 // Xlib turns every event it reads from the connection into an XEvent through
 // a converter per event type, whichever call did the reading. Each converter
-// is wrapped: once an event is queued, a descriptor of ours becomes readable,
-// so the loop wakes and hands the queue to the framework's own X callback.
+// is wrapped: once an event is queued, a message is posted, which wakes the
+// loop and hands the queue to the framework's own X callback. A message, not
+// a descriptor of our own: the framework's loop walks the callbacks of one
+// pass in a list that a nested modal loop rebuilds, and each more descriptor
+// ready in a pass makes that walk more likely to meet a rebuilt list.
 namespace
 {
     using WireToEvent = Bool (*) (Display*, XEvent*, xEvent*);
@@ -27,7 +28,7 @@ namespace
         juce::DynamicLibrary xlib;
         Display* display = nullptr;
         std::array<WireToEvent, eventTypes> converters {};
-        int wakeFd = -1;
+        std::atomic<bool> wakePosted { false };
     };
 
     // Never destroyed: Xlib may call a converter until its display is closed.
@@ -43,28 +44,9 @@ namespace
         return windowSystem != nullptr ? windowSystem->getDisplay() : nullptr;
     }
 
-    // Called by Xlib, with its display locked, on the thread that reads.
-    Bool convertAndWake (Display* d, XEvent* event, xEvent* wire)
+    void handleQueue()
     {
-        auto& h = hook();
-        const auto converter = h.converters[(size_t) (wire->u.u.type & 0x7f)];
-
-        if (converter == nullptr || ! converter (d, event, wire))
-            return False;
-
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write (h.wakeFd, &one, sizeof (one));
-        return True;
-    }
-
-    void handleQueue (int fd)
-    {
-        std::uint64_t count = 0;
-
-        while (::read (fd, &count, sizeof (count)) > 0)
-        {
-        }
-
+        hook().wakePosted = false;
         auto* d = display();
 
         // The display is the one hooked, and not closed meanwhile.
@@ -75,6 +57,22 @@ namespace
 
         if (x->xEventsQueued (d, QueuedAlready) > 0)
             juce::LinuxEventLoopInternal::invokeEventLoopCallbackForFd (x->xConnectionNumber (d));
+    }
+
+    // Called by Xlib, with its display locked, on the thread that reads.
+    Bool convertAndWake (Display* d, XEvent* event, xEvent* wire)
+    {
+        auto& h = hook();
+        const auto converter = h.converters[(size_t) (wire->u.u.type & 0x7f)];
+
+        if (converter == nullptr || ! converter (d, event, wire))
+            return False;
+
+        // One message for all that is read before it is handled.
+        if (! h.wakePosted.exchange (true) && ! juce::MessageManager::callAsync (handleQueue))
+            h.wakePosted = false;
+
+        return True;
     }
 }
 
@@ -93,16 +91,6 @@ void platform::handleQueuedWindowEvents()
 
     if (setWireToEvent == nullptr)
         return;
-
-    if (h.wakeFd < 0)
-    {
-        h.wakeFd = ::eventfd (0, EFD_NONBLOCK | EFD_CLOEXEC);
-
-        if (h.wakeFd < 0)
-            return;
-
-        juce::LinuxEventLoop::registerFdCallback (h.wakeFd, handleQueue);
-    }
 
     const juce::XWindowSystemUtilities::ScopedXLock xLock;
     h.display = d;
