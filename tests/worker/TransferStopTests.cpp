@@ -69,12 +69,14 @@ TEST_F (TransferStop, CancelBetweenBlocksEndsWithoutCounting)
 {
     // The cancel lands between two exchanges or while one waits for its
     // reply; the reply to a quick device usually still arrives, and the
-    // transfer then stops before its next block. Try a few times to see it.
+    // transfer then stops before its next block. Where the reply came within
+    // a millisecond of the cancel is the machine's doing, not the test's: on a
+    // loaded one it often comes too late, so it is tried until it comes in time.
     startDevice ({ "--name", "CANCEL02" });
     const auto file = writeFile ("cancel.dsb", dsb::makeFile ("CANCEL02", dsb::randomImage (1024 * 1024, 21)));
     bool sawCancel = false;
 
-    for (int run = 0; run < 5 && ! sawCancel; ++run)
+    for (int run = 0; run < 40 && ! sawCancel; ++run)
     {
         log.clear();
         startTransfer (file);
