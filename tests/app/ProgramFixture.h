@@ -17,7 +17,17 @@ protected:
         if (! IsSkipped())
         {
             ASSERT_TRUE (lockDir.get().isDirectory());
+
+            // The device's port is picked by its place in the machine's port
+            // list, which the links of another checkout's tests would shift.
+            portPick.enter();
         }
+    }
+
+    void TearDown() override
+    {
+        AppFixture::TearDown();
+        portPick.exit();
     }
 
     // The program, or another executable given with its arguments.
@@ -124,6 +134,7 @@ protected:
         x11::screenshot (frame.expanded (60), artefactsFolder().getChildFile (name + ".png"));
     }
 
+    juce::InterProcessLock portPick { "flintmoor-test-port-pick" };
     TempFolder lockDir;
     juce::String windowId;
     juce::Rectangle<int> frame, content;
