@@ -1,7 +1,10 @@
 // The program as it ships, with the update list at the address given as its
 // first argument. With "--check" after it, it starts Help > Check for
-// updates... as soon as its window is up, as the menu bar does after a click.
+// updates... as soon as its window is up, as the menu bar does after a click;
+// with "--download URL", it downloads and hands over the package at URL, as
+// "Download updates" does once the check has asked.
 #include "ArvikApplication.h"
+#include "CheckNewSofyVersion.h"
 #include "DetachedThreads.h"
 #include "MainComponent.h"
 #include "MenusDemo.h"
@@ -12,6 +15,7 @@
 namespace
 {
 bool checkAtStart = false;
+juce::String packageToDownload;
 
 class ApplicationWithUpdateList : public ArvikApplication
 {
@@ -19,6 +23,12 @@ public:
     void initialise (const juce::String& commandLine) override
     {
         ArvikApplication::initialise (commandLine);
+
+        if (packageToDownload.isNotEmpty())
+        {
+            juce::MessageManager::callAsync ([] { CheckNewSofyVersion().downloadAndInstall (juce::URL (packageToDownload)); });
+            return;
+        }
 
         if (! checkAtStart)
             return;
@@ -42,6 +52,9 @@ int main (int argc, char* argv[])
         updateListAddress = juce::String (juce::CharPointer_UTF8 (argv[1]));
 
     checkAtStart = argc > 2 && juce::String (argv[2]) == "--check";
+
+    if (argc > 3 && juce::String (argv[2]) == "--download")
+        packageToDownload = juce::String (juce::CharPointer_UTF8 (argv[3]));
 
     platform::waitForRelaunchingProgram();
     platform::holdQuitSignals();
