@@ -35,13 +35,19 @@ namespace
 juce::Result PackageInstall::install (const juce::MemoryBlock& data, const juce::File& targetFolder,
                                       const std::function<bool()>& shouldStop, const FolderMove& moveFolder)
 {
+    std::vector<ZipDirectory::Entry> directory;
+    const auto read = ZipDirectory::read (data, directory);
+
+    if (read.failed())
+        return read;
+
     juce::MemoryInputStream input (data, false);
     juce::ZipFile zip (input);
 
     if (zip.getNumEntries() == 0)
         return juce::Result::fail ("The downloaded file wasn't a valid JUCE file!");
 
-    const auto crcs = ZipDirectory::crcs (zip, data);
+    const auto crcs = ZipDirectory::crcs (zip, directory);
     const auto checked = PackageUnpacker::check (zip, crcs, maxUnpackedBytes);
 
     if (checked.failed())
