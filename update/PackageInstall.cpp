@@ -35,6 +35,8 @@ namespace
 juce::Result PackageInstall::install (const juce::MemoryBlock& data, const juce::File& targetFolder,
                                       const std::function<bool()>& shouldStop, const FolderMove& moveFolder)
 {
+    // The directory's names are checked as bytes before the framework's
+    // ZipFile makes strings of them.
     std::vector<ZipDirectory::Entry> directory;
     const auto read = ZipDirectory::read (data, directory);
 

@@ -1,5 +1,7 @@
 #include "ZipDirectory.h"
 
+#include "Utf8.h"
+
 #include <cstring>
 
 namespace
@@ -102,8 +104,19 @@ juce::Result ZipDirectory::read (const juce::MemoryBlock& archive, std::vector<E
         if (read32 (record) != entrySignature)
             return damaged();
 
+        // The framework's ZipFile keeps a name's bytes as they are: only
+        // well-formed UTF-8 may reach anything that reads them as text.
+        const auto* name = reinterpret_cast<const char*> (record + entrySize);
+        const auto number = "Entry " + juce::String (i + 1);
+
+        if (! platform::isValidUtf8 (name, nameLength))
+            return juce::Result::fail (number + " has a name that is not valid UTF-8");
+
+        if (std::memchr (name, 0, nameLength) != nullptr)
+            return juce::Result::fail (number + " has a name that cannot be unpacked");
+
         Entry entry;
-        entry.name = juce::String::fromUTF8 (reinterpret_cast<const char*> (record + entrySize), (int) nameLength);
+        entry.name = juce::String::fromUTF8 (name, (int) nameLength);
         entry.crc = read32 (record + 16);
         entry.uncompressedSize = (juce::int64) read32 (record + 24);
         entry.externalFileAttributes = read32 (record + 38);

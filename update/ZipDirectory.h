@@ -23,7 +23,9 @@ namespace ZipDirectory
     // damaged" where another reader could take another directory (more than
     // one end signature in the last 64 KiB + 22 bytes, an end record cut off
     // or farther from the end than a comment reaches) and where a record has
-    // no signature.
+    // no signature; with "Entry N has a name that is not valid UTF-8" (N
+    // counted from 1, in the directory's order) before any string is made of
+    // such a name, and "... cannot be unpacked" for a name that holds a NUL.
     juce::Result read (const juce::MemoryBlock& archive, std::vector<Entry>& entries);
 
     // The CRC-32 of each of zip's entries, in zip's order. Empty unless

@@ -316,6 +316,23 @@ HostileCase unpackableName (const char* caseName, const char* entry)
              std::string ("Entry ") + entry + " has a name that cannot be unpacked" };
 }
 
+std::string repeated (const std::string& bytes, int times)
+{
+    std::string result;
+    while (--times >= 0)
+        result += bytes;
+    return result;
+}
+
+// A package whose second entry (after autoUpdate.bat) has a name of these
+// bytes, which are not UTF-8 or not a name: entries are counted from 1.
+HostileCase badName (const char* caseName, std::string bytes, const char* what = "is not valid UTF-8")
+{
+    return { caseName,
+             [bytes] (const juce::File&) { return Items { { {}, "x", {}, 0, -1, false, {}, bytes } }; },
+             std::string ("Entry 2 has a name that ") + what };
+}
+
 ZipItem stored (ZipItem item)
 {
     item.stored = true;
@@ -399,6 +416,17 @@ INSTANTIATE_TEST_SUITE_P (Entries, HostileArchive, ::testing::Values (
     unpackableName ("NameEndingInASpace", "x "),
     unpackableName ("FolderEndingInADot", "docs./readme.txt"),
     unpackableName ("FolderEndingInASpace", "docs /readme.txt"),
+    badName ("StrayContinuationByteAfterASlash", "a/\xaf" "b"),
+    badName ("StrayContinuationByteAtTheEnd", "a\xaf"),
+    badName ("StrayContinuationByteFirst", "\x80" "a.txt"),
+    badName ("OverlongSequencesInAFolder", "d" + repeated ("\xf0\x80\x80\xae", 40) + "e/x.txt"),
+    badName ("OverlongSlash", "a\xc0\xaf" "b"),
+    badName ("CutOffSequence", "a\xf0\x9f\x98"),
+    badName ("CutOffSequenceInAFolder", "a\xe6\x96/b.txt"),
+    badName ("Surrogate", "a\xed\xa0\x80.txt"),
+    badName ("PastTheLastCodePoint", "a\xf4\x90\x80\x80.txt"),
+    badName ("NotALeadByte", "a\xff.txt"),
+    badName ("NulInTheName", std::string ("Flintmoor.exe\0.txt", 18), "cannot be unpacked"),
     HostileCase { "HomeFolder",
                   [] (const juce::File&) { return Items { { "~/x/", "" } }; },
                   "", Refused::beforeWriting, { "autoUpdate.bat", "~", "~/x" } },
