@@ -324,6 +324,10 @@ std::string repeated (const std::string& bytes, int times)
     return result;
 }
 
+// U+0080, U+07FF, U+0800, U+D7FF, U+E000, U+FFFD, U+10000 and U+10FFFF.
+const char* const boundaryCharacters = "\xc2\x80\xdf\xbf\xe0\xa0\x80\xed\x9f\xbf\xee\x80\x80\xef\xbf\xbd"
+                                       "\xf0\x90\x80\x80\xf4\x8f\xbf\xbf.txt";
+
 // A package whose second entry (after autoUpdate.bat) has a name of these
 // bytes, which are not UTF-8 or not a name: entries are counted from 1.
 HostileCase badName (const char* caseName, std::string bytes, const char* what = "is not valid UTF-8")
@@ -426,6 +430,11 @@ INSTANTIATE_TEST_SUITE_P (Entries, HostileArchive, ::testing::Values (
     badName ("Surrogate", "a\xed\xa0\x80.txt"),
     badName ("PastTheLastCodePoint", "a\xf4\x90\x80\x80.txt"),
     badName ("NotALeadByte", "a\xff.txt"),
+    badName ("OverlongThreeBytes", "a\xe0\x9f\xbf.txt"),
+    badName ("LastSurrogate", "a\xed\xbf\xbf.txt"),
+    HostileCase { "FirstAndLastCharacterOfEachLength",
+                  [] (const juce::File&) { return Items { { juce::String::fromUTF8 (boundaryCharacters), "x" } }; },
+                  "", Refused::beforeWriting, { "autoUpdate.bat", boundaryCharacters } },
     badName ("NulInTheName", std::string ("Flintmoor.exe\0.txt", 18), "cannot be unpacked"),
     HostileCase { "HomeFolder",
                   [] (const juce::File&) { return Items { { "~/x/", "" } }; },
