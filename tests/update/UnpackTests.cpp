@@ -435,6 +435,12 @@ INSTANTIATE_TEST_SUITE_P (Entries, HostileArchive, ::testing::Values (
     HostileCase { "FirstAndLastCharacterOfEachLength",
                   [] (const juce::File&) { return Items { { juce::String::fromUTF8 (boundaryCharacters), "x" } }; },
                   "", Refused::beforeWriting, { "autoUpdate.bat", boundaryCharacters } },
+    HostileCase { "NameLongerThanWindowsTakes",
+                  [] (const juce::File&) { return Items { { juce::String::repeatedString ("a/", 130) + "b", "x" } }; },
+                  "Entry 2 has a name longer than 260 characters" },
+    HostileCase { "TwoThousandFoldersDeep",
+                  [] (const juce::File&) { return Items { { juce::String::repeatedString ("a/", 2000) + "x.txt", "x" } }; },
+                  "Entry 2 has a name longer than 260 characters" },
     badName ("NulInTheName", std::string ("Flintmoor.exe\0.txt", 18), "cannot be unpacked"),
     HostileCase { "HomeFolder",
                   [] (const juce::File&) { return Items { { "~/x/", "" } }; },
@@ -524,6 +530,27 @@ TEST_F (Install, AStoppedUnpackLeavesNothingBehind)
                                 { "Flintmoor.exe", "program" } });
 
     for (const int stopAt : { 1, 2, 4, 8 })
+    {
+        TempFolder folder;
+        const auto app = folder / "app";
+        fillFolder (app, "previous");
+        int asked = 0;
+
+        const auto result = DownloadNewVersionThread::install (zip, app, [&] { return ++asked >= stopAt; });
+
+        EXPECT_EQ (result.getErrorMessage(), "cancel") << "stopped at " << stopAt;
+        EXPECT_EQ (asked, stopAt);
+        EXPECT_EQ (entryNames (folder.get()), juce::StringArray { "app" }) << "stopped at " << stopAt;
+        EXPECT_EQ (entryNames (app), juce::StringArray { "marker.txt" });
+    }
+}
+
+// Cancel while the folders of one entry are made: each folder asks first.
+TEST_F (Install, AStopWhileFoldersAreMadeEndsTheUnpack)
+{
+    const auto zip = makeZip ({ { "a/b/c/d/e/f/g/h/x.txt", "x" } });
+
+    for (int stopAt = 1; stopAt <= 9; ++stopAt)
     {
         TempFolder folder;
         const auto app = folder / "app";
