@@ -221,6 +221,9 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const std::vector<juce
 {
     const auto stopRequested = [&shouldStop] { return shouldStop != nullptr && shouldStop(); };
     const auto cancelled = juce::Result::fail ("cancel");
+
+    // The unzip folder, made just before, must be there and be one the
+    // system can name.
     if (platform::resolvedPath (folder).isEmpty())
         return juce::Result::fail ("Failed to create target folder: " + folder.getFullPathName());
 
