@@ -34,7 +34,7 @@ namespace platform
     NewFolder makeNewFolder (const juce::File& folder);
 
     // The full path of an existing file or folder with every link resolved;
-    // empty when it cannot be resolved.
+    // empty when it cannot be resolved, or is not valid UTF-8.
     juce::String resolvedPath (const juce::File& file);
 
     // True when the entry itself (not what it may point to) is a plain file.

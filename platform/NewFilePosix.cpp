@@ -1,5 +1,7 @@
 #include "NewFile.h"
 
+#include "Utf8.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -119,7 +121,13 @@ juce::String platform::resolvedPath (const juce::File& file)
     if (::realpath (file.getFullPathName().toRawUTF8(), buffer) == nullptr)
         return {};
 
-    return juce::String::fromUTF8 (buffer);
+    // A link may lead to a name that is not UTF-8, which no string may hold.
+    const auto length = std::strlen (buffer);
+
+    if (! isValidUtf8 (buffer, length))
+        return {};
+
+    return juce::String::fromUTF8 (buffer, (int) length);
 }
 
 bool platform::isPlainFile (const juce::File& file)

@@ -1,5 +1,8 @@
 #include "GuardedText.h"
 
+#include "Utf8.h"
+
+#include <cstring>
 #include <limits>
 
 namespace
@@ -81,6 +84,37 @@ namespace
 
         return true;
     }
+
+    // As the framework's createStringFromData, but with the strict test of
+    // UTF-8: the framework's lets overlong forms and surrogates through, whose
+    // bytes its strings then copy and count apart.
+    juce::String decodeUtf8OrWindows1252 (const juce::uint8* p, size_t n)
+    {
+        if (n == 0)
+            return {};
+
+        if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF)
+        {
+            p += 3;
+            n -= 3;
+        }
+
+        const auto* text = reinterpret_cast<const char*> (p);
+        const auto* nul = static_cast<const char*> (std::memchr (text, 0, n));
+        const auto length = nul != nullptr ? (size_t) (nul - text) : n;
+
+        if (platform::isValidUtf8 (text, length))
+            return juce::String::fromUTF8 (text, (int) juce::jmin (length, (size_t) std::numeric_limits<int>::max()));
+
+        Chars out;
+        out.reserve (length + 1);
+
+        for (size_t k = 0; k < length; ++k)
+            out.push_back (juce::CharacterFunctions::getUnicodeCharFromWindows1252Codepage (p[k]));
+
+        out.push_back (0);
+        return juce::String (juce::CharPointer_UTF32 (out.data()));
+    }
 }
 
 bool isXmlCharacter (juce::int64 c)
@@ -122,7 +156,7 @@ juce::String decodeLenientText (const juce::MemoryBlock& bytes)
     const bool big = n >= 2 && p[0] == 0xFE && p[1] == 0xFF;
 
     if (! little && ! big)
-        return juce::String::createStringFromData (p, (int) juce::jmin (n, (size_t) std::numeric_limits<int>::max()));
+        return decodeUtf8OrWindows1252 (p, n);
 
     auto unit = [&] (size_t k) -> juce::uint32
     {

@@ -18,7 +18,8 @@ bool decodeGuardedText (const juce::MemoryBlock& bytes, std::vector<juce::juce_w
 // does (UTF-16 of either byte order after its mark, otherwise UTF-8 with or
 // without mark, or Windows-1252 when that is not valid UTF-8), but joining
 // UTF-16 surrogate pairs into one character; a lone surrogate becomes U+FFFD.
-// The text ends at a NUL character.
+// Valid UTF-8 is meant strictly: overlong forms and surrogates make the text
+// Windows-1252. The text ends at a NUL character.
 juce::String decodeLenientText (const juce::MemoryBlock& bytes);
 
 // Reads a regular file of at most maxBytes; false when it is missing,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PackageInstall.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
@@ -40,7 +42,7 @@ public:
 
     // As above, with the folder moves of the swap made by moveFolder (true
     // when moved): a seam for tests.
-    using FolderMove = std::function<bool (const juce::File& from, const juce::File& to)>;
+    using FolderMove = PackageInstall::FolderMove;
     static juce::Result install (const juce::MemoryBlock& data, const juce::File& targetFolder,
                                  const std::function<bool()>& shouldStop, const FolderMove& moveFolder);
 
@@ -53,7 +55,7 @@ public:
     static constexpr juce::int64 maxPackageBytes = 256 * 1024 * 1024;
 
     // What a package may unpack to, all its files together.
-    static constexpr juce::int64 maxUnpackedBytes = (juce::int64) 1 << 30;
+    static constexpr juce::int64 maxUnpackedBytes = PackageInstall::maxUnpackedBytes;
 
     juce::Result result;
     juce::int64 packageLimit = maxPackageBytes;

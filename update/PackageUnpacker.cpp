@@ -52,8 +52,12 @@ namespace
         return false;
     }
 
-    juce::Result describe (const juce::ZipFile::ZipEntry& zipEntry, Entry& entry)
+    juce::Result describe (const juce::ZipFile::ZipEntry& zipEntry, int index, Entry& entry)
     {
+        if (zipEntry.filename.length() > PackageUnpacker::maxNameLength)
+            return juce::Result::fail ("Entry " + juce::String (index + 1) + " has a name longer than "
+                                       + juce::String (PackageUnpacker::maxNameLength) + " characters");
+
         // Archives made on Windows may part names with backslashes.
         entry.name = zipEntry.filename.replaceCharacter ('\\', '/');
         const auto attributes = zipEntry.externalFileAttributes;
@@ -97,11 +101,6 @@ namespace
         return "The package unpacks to more than " + juce::File::descriptionOfSizeInBytes (maxBytes);
     }
 
-    bool isWithin (const juce::String& path, const juce::String& root)
-    {
-        return path == root || path.startsWith (root.trimCharactersAtEnd ("\\/") + juce::File::getSeparatorString());
-    }
-
     juce::Result writeFailure (const juce::File& file, const juce::Result& reason)
     {
         return juce::Result::fail ("Failed to write to target file: " + file.getFullPathName()
@@ -120,24 +119,41 @@ namespace
         return juce::File (path);
     }
 
-    juce::Result outside (const Entry& entry)
-    {
-        return juce::Result::fail ("Entry " + entry.name + " is outside the target directory");
-    }
+    // The folders made so far, each by its parent's number and its own
+    // name: a folder is made and checked once, however many entries lie in
+    // it. Number 0 is the unzip folder itself.
+    using MadeFolders = std::map<std::pair<int, juce::String>, int>;
 
-    // Folders are made one part at a time, each a real folder inside the
-    // last, and each checked to lie inside root before it is made.
-    juce::Result makeFolders (const juce::File& folder, const juce::String& root, const Entry& entry, int count)
+    // Folders are made one part at a time, each a real folder (never a link)
+    // inside one made before it, so each lies inside folder; no path from
+    // the package is resolved, which would walk every part of it again.
+    // Stops with "cancel" before any folder once stopRequested returns true.
+    juce::Result makeFolders (const juce::File& folder, const Entry& entry, int count, MadeFolders& made,
+                              const std::function<bool()>& stopRequested)
     {
+        auto path = folder.getFullPathName();
+        int number = 0;
+
         for (int i = 0; i < count; ++i)
         {
-            if (! isWithin (platform::resolvedPath (childOf (folder, entry.parts, i)), root))
-                return outside (entry);
+            path << juce::File::getSeparatorString() << entry.parts[i];
+            const auto known = made.find ({ number, entry.parts[i] });
 
-            const auto current = childOf (folder, entry.parts, i + 1);
+            if (known != made.end())
+            {
+                number = known->second;
+                continue;
+            }
+
+            if (stopRequested())
+                return juce::Result::fail ("cancel");
+
+            const juce::File current (path);
 
             if (platform::makeRealFolder (current).failed())
                 return juce::Result::fail ("Failed to create target folder: " + current.getFullPathName());
+
+            number = made.emplace (std::make_pair (number, entry.parts[i]), (int) made.size() + 1).first->second;
         }
 
         return juce::Result::ok();
@@ -155,16 +171,17 @@ juce::Result PackageUnpacker::check (const juce::ZipFile& zip, const std::vector
         return juce::Result::fail ("The package's directory is damaged");
 
     // Windows takes names that differ only by case for one: every entry and
-    // every folder on its way is compared in upper case.
+    // every folder on its way is compared in upper case, each part by its
+    // parent's number, so that a deep name costs no more than a long one.
     std::set<juce::String> names;
-    std::map<juce::String, juce::String> spellings;
+    std::map<std::pair<int, juce::String>, std::pair<int, juce::String>> spellings;
     juce::int64 total = 0;
 
     for (int i = 0; i < zip.getNumEntries(); ++i)
     {
         const auto& zipEntry = *zip.getEntry (i);
         Entry entry;
-        const auto described = describe (zipEntry, entry);
+        const auto described = describe (zipEntry, i, entry);
 
         if (described.failed())
             return described;
@@ -177,15 +194,17 @@ juce::Result PackageUnpacker::check (const juce::ZipFile& zip, const std::vector
         if (! names.insert (entry.parts.joinIntoString ("/").toUpperCase()).second)
             return twice;
 
-        juce::String path;
+        int number = 0;
 
         for (auto& part : entry.parts)
         {
-            path << (path.isEmpty() ? "" : "/") << part;
-            const auto known = spellings.emplace (path.toUpperCase(), path).first;
+            const auto next = (int) spellings.size() + 1;
+            const auto known = spellings.emplace (std::make_pair (number, part.toUpperCase()), std::make_pair (next, part)).first;
 
-            if (known->second != path)
+            if (known->second.second != part)
                 return twice;
+
+            number = known->second.first;
         }
 
         total += zipEntry.uncompressedSize;
@@ -202,9 +221,10 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const std::vector<juce
 {
     const auto stopRequested = [&shouldStop] { return shouldStop != nullptr && shouldStop(); };
     const auto cancelled = juce::Result::fail ("cancel");
-    const auto root = platform::resolvedPath (folder);
 
-    if (root.isEmpty())
+    // The unzip folder, made just before, must be there and be one the
+    // system can name.
+    if (platform::resolvedPath (folder).isEmpty())
         return juce::Result::fail ("Failed to create target folder: " + folder.getFullPathName());
 
     if (crcs.size() != (size_t) zip.getNumEntries())
@@ -212,6 +232,7 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const std::vector<juce
 
     juce::HeapBlock<char> buffer (65536);
     juce::int64 total = 0;
+    MadeFolders madeFolders;
 
     for (int i = 0; i < zip.getNumEntries(); ++i)
     {
@@ -220,7 +241,7 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const std::vector<juce
 
         const auto& zipEntry = *zip.getEntry (i);
         Entry entry;
-        const auto described = describe (zipEntry, entry);
+        const auto described = describe (zipEntry, i, entry);
 
         if (described.failed())
             return described;
@@ -228,7 +249,7 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const std::vector<juce
         if (entry.parts.isEmpty())
             continue;
 
-        const auto made = makeFolders (folder, root, entry, entry.parts.size() - (entry.isFolder ? 0 : 1));
+        const auto made = makeFolders (folder, entry, entry.parts.size() - (entry.isFolder ? 0 : 1), madeFolders, stopRequested);
 
         if (made.failed())
             return made;
@@ -236,10 +257,8 @@ juce::Result PackageUnpacker::unpack (juce::ZipFile& zip, const std::vector<juce
         if (entry.isFolder)
             continue;
 
+        // In a folder made above: the file lies inside folder too.
         const auto target = childOf (folder, entry.parts, entry.parts.size());
-
-        if (! isWithin (platform::resolvedPath (childOf (folder, entry.parts, entry.parts.size() - 1)), root))
-            return outside (entry);
 
         platform::NewFile out;
         const auto created = out.create (target);

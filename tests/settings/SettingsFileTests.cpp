@@ -269,3 +269,45 @@ TEST_F (SettingsFileTest, OversizedFileIsReplacedByTheDefaults)
     expectDefaultValues();
     EXPECT_EQ (readBytes (settingsFile()), utf16leWithMark (defaultSettingsText));
 }
+
+//==============================================================================
+// A hand-edited file whose bytes are not UTF-8 is read as Windows-1252, every
+// byte a character; the framework's own test of UTF-8 lets overlong forms and
+// surrogates through, whose bytes its strings then copy and count apart.
+struct NotUtf8
+{
+    const char* name;
+    std::string pathBytes;
+    std::string path;           // UTF-8: the value read
+};
+
+inline std::ostream& operator<< (std::ostream& os, const NotUtf8& c) { return os << c.name; }
+
+class NotUtf8SettingsTest : public SettingsFixture,
+                            public ::testing::WithParamInterface<NotUtf8> {};
+
+TEST_P (NotUtf8SettingsTest, IsReadAsWindows1252)
+{
+    const auto& c = GetParam();
+    writeBytes (settingsFile(), "Soft_Version=Brenlow Flintmoor V1.0.0\r\nFirmPath=" + c.pathBytes + "\r\nlanguage=chinese\r\n");
+
+    EXPECT_EQ (loadSettings(), 0);
+    EXPECT_EQ (SettingValues[settingFirmPath], juce::String::fromUTF8 (c.path.c_str()));
+    EXPECT_EQ (SettingValues[settingLanguage], "chinese");
+}
+
+std::string times40 (const std::string& bytes)
+{
+    std::string result;
+    for (int i = 0; i < 40; ++i)
+        result += bytes;
+    return result;
+}
+
+INSTANTIATE_TEST_SUITE_P (Bytes, NotUtf8SettingsTest, ::testing::Values (
+    NotUtf8 { "Latin1",          "/fw/caf\xe9.dsb", u8"/fw/caf\u00e9.dsb" },
+    NotUtf8 { "OverlongForms",   "/fw/" + times40 ("\xf0\x80\x80\xae") + ".dsb",
+              "/fw/" + times40 (u8"\u00f0\u20ac\u20ac\u00ae") + ".dsb" },
+    NotUtf8 { "Surrogate",       "/fw/\xed\xa0\x80.dsb", u8"/fw/\u00ed\u00a0\u20ac.dsb" },
+    NotUtf8 { "CutOffAtTheEnd",  "/fw/a\xe6\x96", u8"/fw/a\u00e6\u2013" }),
+    CaseName());

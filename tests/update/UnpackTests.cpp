@@ -316,6 +316,27 @@ HostileCase unpackableName (const char* caseName, const char* entry)
              std::string ("Entry ") + entry + " has a name that cannot be unpacked" };
 }
 
+std::string repeated (const std::string& bytes, int times)
+{
+    std::string result;
+    while (--times >= 0)
+        result += bytes;
+    return result;
+}
+
+// U+0080, U+07FF, U+0800, U+D7FF, U+E000, U+FFFD, U+10000 and U+10FFFF.
+const char* const boundaryCharacters = "\xc2\x80\xdf\xbf\xe0\xa0\x80\xed\x9f\xbf\xee\x80\x80\xef\xbf\xbd"
+                                       "\xf0\x90\x80\x80\xf4\x8f\xbf\xbf.txt";
+
+// A package whose second entry (after autoUpdate.bat) has a name of these
+// bytes, which are not UTF-8 or not a name: entries are counted from 1.
+HostileCase badName (const char* caseName, std::string bytes, const char* what = "is not valid UTF-8")
+{
+    return { caseName,
+             [bytes] (const juce::File&) { return Items { { {}, "x", {}, 0, -1, false, {}, bytes } }; },
+             std::string ("Entry 2 has a name that ") + what };
+}
+
 ZipItem stored (ZipItem item)
 {
     item.stored = true;
@@ -399,6 +420,28 @@ INSTANTIATE_TEST_SUITE_P (Entries, HostileArchive, ::testing::Values (
     unpackableName ("NameEndingInASpace", "x "),
     unpackableName ("FolderEndingInADot", "docs./readme.txt"),
     unpackableName ("FolderEndingInASpace", "docs /readme.txt"),
+    badName ("StrayContinuationByteAfterASlash", "a/\xaf" "b"),
+    badName ("StrayContinuationByteAtTheEnd", "a\xaf"),
+    badName ("StrayContinuationByteFirst", "\x80" "a.txt"),
+    badName ("OverlongSequencesInAFolder", "d" + repeated ("\xf0\x80\x80\xae", 40) + "e/x.txt"),
+    badName ("OverlongSlash", "a\xc0\xaf" "b"),
+    badName ("CutOffSequence", "a\xf0\x9f\x98"),
+    badName ("CutOffSequenceInAFolder", "a\xe6\x96/b.txt"),
+    badName ("Surrogate", "a\xed\xa0\x80.txt"),
+    badName ("PastTheLastCodePoint", "a\xf4\x90\x80\x80.txt"),
+    badName ("NotALeadByte", "a\xff.txt"),
+    badName ("OverlongThreeBytes", "a\xe0\x9f\xbf.txt"),
+    badName ("LastSurrogate", "a\xed\xbf\xbf.txt"),
+    HostileCase { "FirstAndLastCharacterOfEachLength",
+                  [] (const juce::File&) { return Items { { juce::String::fromUTF8 (boundaryCharacters), "x" } }; },
+                  "", Refused::beforeWriting, { "autoUpdate.bat", boundaryCharacters } },
+    HostileCase { "NameLongerThanWindowsTakes",
+                  [] (const juce::File&) { return Items { { juce::String::repeatedString ("a/", 130) + "b", "x" } }; },
+                  "Entry 2 has a name longer than 260 characters" },
+    HostileCase { "TwoThousandFoldersDeep",
+                  [] (const juce::File&) { return Items { { juce::String::repeatedString ("a/", 2000) + "x.txt", "x" } }; },
+                  "Entry 2 has a name longer than 260 characters" },
+    badName ("NulInTheName", std::string ("Flintmoor.exe\0.txt", 18), "cannot be unpacked"),
     HostileCase { "HomeFolder",
                   [] (const juce::File&) { return Items { { "~/x/", "" } }; },
                   "", Refused::beforeWriting, { "autoUpdate.bat", "~", "~/x" } },
@@ -487,6 +530,27 @@ TEST_F (Install, AStoppedUnpackLeavesNothingBehind)
                                 { "Flintmoor.exe", "program" } });
 
     for (const int stopAt : { 1, 2, 4, 8 })
+    {
+        TempFolder folder;
+        const auto app = folder / "app";
+        fillFolder (app, "previous");
+        int asked = 0;
+
+        const auto result = DownloadNewVersionThread::install (zip, app, [&] { return ++asked >= stopAt; });
+
+        EXPECT_EQ (result.getErrorMessage(), "cancel") << "stopped at " << stopAt;
+        EXPECT_EQ (asked, stopAt);
+        EXPECT_EQ (entryNames (folder.get()), juce::StringArray { "app" }) << "stopped at " << stopAt;
+        EXPECT_EQ (entryNames (app), juce::StringArray { "marker.txt" });
+    }
+}
+
+// Cancel while the folders of one entry are made: each folder asks first.
+TEST_F (Install, AStopWhileFoldersAreMadeEndsTheUnpack)
+{
+    const auto zip = makeZip ({ { "a/b/c/d/e/f/g/h/x.txt", "x" } });
+
+    for (int stopAt = 1; stopAt <= 9; ++stopAt)
     {
         TempFolder folder;
         const auto app = folder / "app";

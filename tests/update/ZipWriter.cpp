@@ -53,7 +53,7 @@ juce::MemoryBlock makeZip (const std::vector<ZipItem>& items)
             deflater.write (data.getData(), data.getSize());
         }
 
-        const auto name = item.name.toStdString();
+        const auto name = item.rawName.empty() ? item.name.toStdString() : item.rawName;
         const auto crc = item.crcOf.isNotEmpty()
             ? crc32 (juce::MemoryBlock (item.crcOf.toRawUTF8(), item.crcOf.getNumBytesAsUTF8()))
             : crc32 (data);
