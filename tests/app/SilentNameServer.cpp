@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <net/if.h>
@@ -38,9 +39,11 @@ namespace
             fail (path.c_str());
     }
 
+    // Without the file (or with a dangling link) glibc's default holds: the
+    // name server on 127.0.0.1, names looked up in DNS.
     void bindOver (const std::string& source, const char* target)
     {
-        if (::mount (source.c_str(), target, nullptr, MS_BIND, nullptr) != 0)
+        if (::mount (source.c_str(), target, nullptr, MS_BIND, nullptr) != 0 && errno != ENOENT)
             fail (target);
     }
 
@@ -123,6 +126,7 @@ int main (int argc, char* argv[])
     // Names go to the files and then to DNS only, whatever this machine adds.
     writeFile (folder + "/nsswitch.conf", "passwd: files\ngroup: files\nshadow: files\nhosts: files dns\n");
     bindOver (folder + "/resolv.conf", "/etc/resolv.conf");
+    ::setenv ("RES_OPTIONS", "timeout:30 attempts:1", 1);
     bindOver (folder + "/nsswitch.conf", "/etc/nsswitch.conf");
     loopbackUp();
 
