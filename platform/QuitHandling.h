@@ -23,12 +23,13 @@ namespace platform
     // signal has its default action.
     void removeQuitHandling();
 
-    // While one exists, a quit signal also calls abort at once, on the thread
-    // that takes the signals: for work that holds the message thread (the
-    // update list's fetch), which would hear of the quit only once it ends.
-    // A signal that came before calls it in the constructor. abort must be
-    // safe to call from another thread; it is not called once the destructor
-    // has returned.
+    // While one exists, a quit signal also calls abort at once, on a thread
+    // kept for the aborts: for work that holds the message thread (the update
+    // list's fetch), which would hear of the quit only once it ends. An abort
+    // that takes long holds up no second signal. A signal that came before
+    // calls it in the constructor. abort must be safe to call from another
+    // thread; it is not called once the destructor has returned, which waits
+    // for a call under way.
     class AbortOnQuitSignal
     {
     public:

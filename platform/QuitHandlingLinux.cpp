@@ -3,6 +3,7 @@
 #include <juce_events/juce_events.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -39,9 +40,15 @@ namespace
     std::function<void()> quitSignalCallback;
     bool installed = false;
 
-    // Guards what the taking thread shares with the aborts' owners.
-    std::mutex signalLock;
-    bool quitSignalled = false;
+    std::atomic<bool> quitSignalled { false };
+
+    // The aborts run on a thread of their own, under a lock the taking thread
+    // never takes: an abort can wait long (curl's clean-up waits for a name
+    // lookup under way), and a second signal must still end the program.
+    std::thread abortRunner;
+    // Written by the taking thread at the first signal.
+    int abortPipe[2] = { -1, -1 };
+    std::mutex abortLock;
     std::vector<const std::function<void()>*> aborts;
 
     void closePipe (int (&fds)[2])
@@ -92,20 +99,42 @@ namespace
             if (::read (signalFd, &info, sizeof (info)) != (ssize_t) sizeof (info))
                 continue;
 
-            {
-                const std::lock_guard<std::mutex> guard (signalLock);
-
-                if (quitSignalled)
-                    endAsTheDefaultActionDoes ((int) info.ssi_signo);
-
-                quitSignalled = true;
-
-                for (auto* abort : aborts)
-                    (*abort)();
-            }
+            if (quitSignalled.exchange (true))
+                endAsTheDefaultActionDoes ((int) info.ssi_signo);
 
             const char byte = 1;
-            [[maybe_unused]] const auto written = ::write (signalPipe[1], &byte, 1);
+            [[maybe_unused]] const auto toAborts = ::write (abortPipe[1], &byte, 1);
+            [[maybe_unused]] const auto toMessages = ::write (signalPipe[1], &byte, 1);
+        }
+    }
+
+    void runAborts()
+    {
+        for (;;)
+        {
+            pollfd fds[2] = { { abortPipe[0], POLLIN, 0 }, { stopPipe[0], POLLIN, 0 } };
+
+            if (::poll (fds, 2, -1) < 0)
+            {
+                if (errno == EINTR)
+                    continue;
+
+                return;
+            }
+
+            if (fds[1].revents != 0)
+                return;
+
+            char bytes[16];
+
+            while (::read (abortPipe[0], bytes, sizeof (bytes)) > 0)
+            {
+            }
+
+            const std::lock_guard<std::mutex> guard (abortLock);
+
+            for (auto* abort : aborts)
+                (*abort)();
         }
     }
 
@@ -113,10 +142,12 @@ namespace
     {
         if (::pipe2 (stopPipe, O_CLOEXEC | O_NONBLOCK) != 0
              || ::pipe2 (signalPipe, O_CLOEXEC | O_NONBLOCK) != 0
+             || ::pipe2 (abortPipe, O_CLOEXEC | O_NONBLOCK) != 0
              || ::pipe2 (wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
         {
             closePipe (stopPipe);
             closePipe (signalPipe);
+            closePipe (abortPipe);
             closePipe (wakePipe);
         }
     }
@@ -168,6 +199,7 @@ void platform::installQuitHandling (std::function<void()> onQuitSignal)
     });
 
     juce::LinuxEventLoop::registerFdCallback (wakePipe[0], [] (int) {});
+    abortRunner = std::thread (runAborts);
     signalTaker = std::thread (takeSignals);
 }
 
@@ -180,6 +212,7 @@ void platform::removeQuitHandling()
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write (stopPipe[1], &byte, 1);
     signalTaker.join();
+    abortRunner.join();
 
     juce::LinuxEventLoop::unregisterFdCallback (signalPipe[0]);
     juce::LinuxEventLoop::unregisterFdCallback (wakePipe[0]);
@@ -187,6 +220,7 @@ void platform::removeQuitHandling()
     signalFd = -1;
     closePipe (stopPipe);
     closePipe (signalPipe);
+    closePipe (abortPipe);
     closePipe (wakePipe);
     quitSignalCallback = nullptr;
 
@@ -203,7 +237,7 @@ void platform::removeQuitHandling()
 platform::AbortOnQuitSignal::AbortOnQuitSignal (std::function<void()> abortToUse)
     : abort (std::move (abortToUse))
 {
-    const std::lock_guard<std::mutex> guard (signalLock);
+    const std::lock_guard<std::mutex> guard (abortLock);
 
     if (quitSignalled)
         abort();
@@ -213,7 +247,8 @@ platform::AbortOnQuitSignal::AbortOnQuitSignal (std::function<void()> abortToUse
 
 platform::AbortOnQuitSignal::~AbortOnQuitSignal()
 {
-    const std::lock_guard<std::mutex> guard (signalLock);
+    // Waits for a run of this abort under way.
+    const std::lock_guard<std::mutex> guard (abortLock);
     aborts.erase (std::remove (aborts.begin(), aborts.end(), &abort), aborts.end());
 }
 

@@ -172,6 +172,19 @@ std::uint64_t ProgramProcess::signalsBlockedInEveryThread() const
     return seen > 0 ? common : 0;
 }
 
+bool ProgramProcess::signalPending (int signalNumber) const
+{
+    juce::StringArray lines;
+    lines.addLines (juce::File ("/proc/" + juce::String (pid) + "/status").loadFileAsString());
+
+    for (const auto& line : lines)
+        if (line.startsWith ("ShdPnd:"))
+            return (((std::uint64_t) line.fromFirstOccurrenceOf (":", false, false).trim().getHexValue64()
+                       >> (signalNumber - 1)) & 1) != 0;
+
+    return false;
+}
+
 int ProgramProcess::threadCount() const
 {
     return juce::File ("/proc/" + juce::String (pid) + "/task").getNumberOfChildFiles (juce::File::findDirectories);

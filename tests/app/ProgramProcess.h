@@ -33,6 +33,8 @@ public:
     // mask with bit n - 1 for signal n; 0 when it cannot be read.
     std::uint64_t signalsBlockedInEveryThread() const;
     int threadCount() const;
+    // Sent to the process and not yet taken by any of its threads.
+    bool signalPending (int signalNumber) const;
 
     static bool privateLockDirsWork();
 
