@@ -77,23 +77,29 @@ namespace
         ::_exit (128 + signalNumber);
     }
 
-    void takeSignals()
+    // Waits until fd has something to read; false once the stop pipe has.
+    bool waitForInputOrStop (int fd)
     {
         for (;;)
         {
-            pollfd fds[2] = { { signalFd, POLLIN, 0 }, { stopPipe[0], POLLIN, 0 } };
+            pollfd fds[2] = { { fd, POLLIN, 0 }, { stopPipe[0], POLLIN, 0 } };
 
             if (::poll (fds, 2, -1) < 0)
             {
                 if (errno == EINTR)
                     continue;
 
-                return;
+                return false;
             }
 
-            if (fds[1].revents != 0)
-                return;
+            return fds[1].revents == 0;
+        }
+    }
 
+    void takeSignals()
+    {
+        while (waitForInputOrStop (signalFd))
+        {
             signalfd_siginfo info {};
 
             if (::read (signalFd, &info, sizeof (info)) != (ssize_t) sizeof (info))
@@ -110,21 +116,8 @@ namespace
 
     void runAborts()
     {
-        for (;;)
+        while (waitForInputOrStop (abortPipe[0]))
         {
-            pollfd fds[2] = { { abortPipe[0], POLLIN, 0 }, { stopPipe[0], POLLIN, 0 } };
-
-            if (::poll (fds, 2, -1) < 0)
-            {
-                if (errno == EINTR)
-                    continue;
-
-                return;
-            }
-
-            if (fds[1].revents != 0)
-                return;
-
             char bytes[16];
 
             while (::read (abortPipe[0], bytes, sizeof (bytes)) > 0)

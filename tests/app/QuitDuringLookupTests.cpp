@@ -10,6 +10,7 @@
 // A quit while the package's address is being resolved: the download is left
 // to end by itself, and the program ends without waiting for the lookup and
 // before the static objects that the download's threads still use are gone.
+#include "MessageLoop.h"
 #include "ProgramProcess.h"
 #include "TempFolder.h"
 
@@ -28,21 +29,6 @@ bool namespacesWork()
 {
     static const bool works = std::system ("unshare -rmn true > /dev/null 2>&1") == 0;
     return works;
-}
-
-bool waitFor (const std::function<bool()>& condition, int timeoutMs)
-{
-    const auto end = juce::Time::getMillisecondCounterHiRes() + timeoutMs;
-
-    while (! condition())
-    {
-        if (juce::Time::getMillisecondCounterHiRes() > end)
-            return condition();
-
-        juce::Thread::sleep (20);
-    }
-
-    return true;
 }
 
 struct SignalPair
@@ -93,14 +79,14 @@ TEST_P (SecondSignalDuringLookup, EndsTheProgramAtOnce)
     const auto& c = GetParam();
     auto program = launchChecking();
 
-    ASSERT_TRUE (waitFor ([&] { return queries().contains (listHost) || ! program->isRunning(); }, 60000))
+    ASSERT_TRUE (waitUntil ([&] { return queries().contains (listHost) || ! program->isRunning(); }, 60000))
         << program->output();
     ASSERT_TRUE (queries().contains (listHost)) << "queries: " << queries() << "\n" << program->output();
 
     program->sendSignal (c.first);
     const auto firstAt = juce::Time::getMillisecondCounterHiRes();
     // Two signals of a kind that wait together count as one.
-    ASSERT_TRUE (waitFor ([&] { return ! program->signalPending (c.first); }, 30000)) << program->output();
+    ASSERT_TRUE (waitUntil ([&] { return ! program->signalPending (c.first); }, 30000)) << program->output();
     juce::Thread::sleep (1000);
     ASSERT_TRUE (program->isRunning()) << "the lookup did not hold up the quit: " << program->output();
 
@@ -131,7 +117,7 @@ TEST_F (QuitDuringPackageLookup, EndsTheProgramWithoutWaitingForTheLookup)
     auto program = launchInNamespaces ({ "http://127.0.0.1:9/unused.xml", "--download",
                                          "http://" + packageHost + "/p.zip" });
 
-    ASSERT_TRUE (waitFor ([&] { return queries().contains (packageHost) || ! program->isRunning(); }, 60000))
+    ASSERT_TRUE (waitUntil ([&] { return queries().contains (packageHost) || ! program->isRunning(); }, 60000))
         << program->output();
     ASSERT_TRUE (queries().contains (packageHost)) << "queries: " << queries() << "\n" << program->output();
 

@@ -518,7 +518,24 @@ INSTANTIATE_TEST_SUITE_P (Claims, PackageSize, ::testing::Values (
                "Entry payload.bin is damaged: it holds 10 of 20 bytes" }),
     CaseName());
 
-// Cancel while unpacking: the part unpacked goes, the previous folder stays.
+// A stop asked for at the stopAt-th look ends the install there: the part
+// unpacked goes, the previous folder stays.
+void expectStoppedAt (const juce::MemoryBlock& zip, int stopAt)
+{
+    TempFolder folder;
+    const auto app = folder / "app";
+    fillFolder (app, "previous");
+    int asked = 0;
+
+    const auto result = DownloadNewVersionThread::install (zip, app, [&] { return ++asked >= stopAt; });
+
+    EXPECT_EQ (result.getErrorMessage(), "cancel") << "stopped at " << stopAt;
+    EXPECT_EQ (asked, stopAt);
+    EXPECT_EQ (entryNames (folder.get()), juce::StringArray { "app" }) << "stopped at " << stopAt;
+    EXPECT_EQ (entryNames (app), juce::StringArray { "marker.txt" });
+}
+
+// Cancel while unpacking.
 TEST_F (Install, AStoppedUnpackLeavesNothingBehind)
 {
     juce::Random random (5);
@@ -530,19 +547,7 @@ TEST_F (Install, AStoppedUnpackLeavesNothingBehind)
                                 { "Flintmoor.exe", "program" } });
 
     for (const int stopAt : { 1, 2, 4, 8 })
-    {
-        TempFolder folder;
-        const auto app = folder / "app";
-        fillFolder (app, "previous");
-        int asked = 0;
-
-        const auto result = DownloadNewVersionThread::install (zip, app, [&] { return ++asked >= stopAt; });
-
-        EXPECT_EQ (result.getErrorMessage(), "cancel") << "stopped at " << stopAt;
-        EXPECT_EQ (asked, stopAt);
-        EXPECT_EQ (entryNames (folder.get()), juce::StringArray { "app" }) << "stopped at " << stopAt;
-        EXPECT_EQ (entryNames (app), juce::StringArray { "marker.txt" });
-    }
+        expectStoppedAt (zip, stopAt);
 }
 
 // Cancel while the folders of one entry are made: each folder asks first.
@@ -551,18 +556,6 @@ TEST_F (Install, AStopWhileFoldersAreMadeEndsTheUnpack)
     const auto zip = makeZip ({ { "a/b/c/d/e/f/g/h/x.txt", "x" } });
 
     for (int stopAt = 1; stopAt <= 9; ++stopAt)
-    {
-        TempFolder folder;
-        const auto app = folder / "app";
-        fillFolder (app, "previous");
-        int asked = 0;
-
-        const auto result = DownloadNewVersionThread::install (zip, app, [&] { return ++asked >= stopAt; });
-
-        EXPECT_EQ (result.getErrorMessage(), "cancel") << "stopped at " << stopAt;
-        EXPECT_EQ (asked, stopAt);
-        EXPECT_EQ (entryNames (folder.get()), juce::StringArray { "app" }) << "stopped at " << stopAt;
-        EXPECT_EQ (entryNames (app), juce::StringArray { "marker.txt" });
-    }
+        expectStoppedAt (zip, stopAt);
 }
 }
